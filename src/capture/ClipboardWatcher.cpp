@@ -1,0 +1,71 @@
+#include "ClipboardWatcher.h"
+
+#include "../mainwindow/frmMain.h"
+#include "../startup/modMain.h"
+#include "../support/ClipboardText.h"
+#include "../support/Errors.h"
+#include "../support/MessageBox.h"
+#include "../support/SupportFunctions.h"
+#include "../support/Text.h"
+#include "csGlobalAlloc.h"
+#include "modCommon.h"
+
+namespace {
+UINT g_markerFormat = 0;
+// Formats by which password managers mark content that no clipboard watcher should read.
+UINT g_privateFormats[2] = {0, 0};
+} // namespace
+
+UINT MarkerFormat() { return g_markerFormat; }
+
+void frmMain::RegisterMarkerFormat() {
+    if (g_markerFormat != 0) return;
+    g_markerFormat = RegisterClipboardFormatA(ToAnsi(kApplicationGuid).c_str());
+    if (g_markerFormat == 0) {
+        MsgBox(L"Не удалось зарегистрировать формат буфера обмена. Таймер будет отключен.", MB_OK | MB_ICONERROR);
+        tmrClipboardCheck.SetEnabled(false);
+        return;
+    }
+    g_privateFormats[0] = RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing");
+    g_privateFormats[1] = RegisterClipboardFormatA("Clipboard Viewer Ignore");
+}
+
+void frmMain::tmrClipboardCheck_Timer() {
+    // Before registration there is no marker to look for.
+    if (g_markerFormat == 0) return;
+    if (!IsClipboardFormatAvailable(CF_TEXT)) return;
+    if (IsClipboardFormatAvailable(g_markerFormat)) return;
+    for (UINT format : g_privateFormats) {
+        if (format && IsClipboardFormatAvailable(format)) return;
+    }
+
+    static const std::string marker = ToAnsi(kApplicationGuid);
+    csGlobalAlloc block;
+    void* address = block.Alloc(marker.size() + 4, false, true, false, false, false, true);
+    if (!address) return;
+    lstrcpyA(static_cast<char*>(address), marker.c_str());
+    {
+        ClipboardLock clipboard(nullptr);
+        if (!clipboard.IsOpen()) return;
+        HGLOBAL handle = block.Detach();
+        if (!SetClipboardData(g_markerFormat, handle)) {
+            GlobalFree(handle); // refused: still ours
+            return;
+        }
+    }
+
+    std::wstring text;
+    Step([&] { text = TheClipboardText().Read(); });
+    bool stop = false;
+    Step([&] { stop = text.empty(); });
+    if (stop) return;
+    Step([&] { stop = !IsLinkText(text, true, false); });
+    if (stop) return;
+    // A length test: the list's text itself is not needed.
+    Step([&] {
+        if (txtURLs.TextLength() != 0) text.insert(0, L"\r\n");
+    });
+    Step([&] { asTextBoxAddText(txtURLs.Handle(), text); });
+    Step([&] { SaveURLs(true); });
+    Step([&] { Sound(pcSpeakerBeep_); });
+}

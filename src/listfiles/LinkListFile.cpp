@@ -1,0 +1,69 @@
+#include "../mainwindow/frmMain.h"
+#include "../startup/modMain.h"
+#include "../support/ErrorPrompt.h"
+#include "../support/SupportFunctions.h"
+#include "../support/TextFileIO.h"
+
+namespace {
+const wchar_t kURLsFile[] = L"URLs.TXT";
+}
+
+std::wstring frmMain::URLsFilePath() const { return esBuildFileName(DataFolder(), kURLsFile, 0); }
+
+void frmMain::LoadURLs() {
+    Err().Clear();
+    std::wstring path;
+    bool exists = false;
+    Step([&] { path = URLsFilePath(); });
+    Step([&] { exists = esIsFileExist(path); });
+    if (!exists) return;
+    for (;;) {
+        if (Step([&] { txtURLs.SetText(TheTextFileIO().Read(path)); })) {
+            listFileUnread_ = false;
+            return;
+        }
+        listFileUnread_ = true;
+        if (TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_RETRYCANCEL, path + L"\r\n\r\nCan't load URLs file.") !=
+            IDRETRY)
+            return;
+    }
+}
+
+// The file that could not be loaded is not the list the user sees: it is kept beside the list
+// under a name of its own before a save replaces it.
+void frmMain::KeepUnreadableList(const std::wstring& path) {
+    if (!listFileUnread_) return;
+    if (esIsFileExist(path)) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        wchar_t stamp[32];
+        swprintf(stamp, 32, L"%04u-%02u-%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                 now.wMinute, now.wSecond);
+        const std::wstring backup = esBuildFileName(DataFolder(), L"URLs (unread " + std::wstring(stamp) + L").TXT");
+        if (!MoveFileExW(path.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED))
+            ThrowLastError(L"Can't keep the unreadable list file \"" + path + L"\" aside");
+    }
+    listFileUnread_ = false;
+}
+
+bool frmMain::SaveURLs(bool silent) {
+    Err().Clear();
+    std::wstring path;
+    Step([&] { path = URLsFilePath(); });
+    for (;;) {
+        const bool written = Step([&] {
+            KeepUnreadableList(path);
+            TheTextFileIO().Write(path, txtURLs.Text());
+        });
+        if (silent || written) return true;
+        switch (TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_ABORTRETRYIGNORE,
+                                      path + L"\r\n\r\nCan't save URLs file.")) {
+        case IDRETRY:
+            continue;
+        case IDIGNORE:
+            return true;
+        default:
+            return false;
+        }
+    }
+}

@@ -1,0 +1,61 @@
+#include "../mainwindow/frmMain.h"
+#include "../support/ErrorPrompt.h"
+#include "../support/SaveFileDialog.h"
+#include "../support/SettingsStore.h"
+#include "../support/SupportFunctions.h"
+#include "../support/Text.h"
+#include "../support/TextFileIO.h"
+
+#include <cstdio>
+
+namespace {
+const wchar_t kPathsSection[] = L"OFN Paths";
+const wchar_t kLastFolderKey[] = L"Last open VODE directory";
+} // namespace
+
+std::wstring frmMain::GetSaveFileNameVODE() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t stamp[32];
+    swprintf(stamp, 32, L"%04u-%02u-%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+             now.wSecond);
+
+    SaveFileDialog dialog;
+    dialog.initialFileName = L"Quenlit " + std::wstring(stamp) + L" " + ToUpper(esGetNewGUID()) + L".VODE";
+    dialog.filter = L"VODE files|*.VODE|All files|*.*";
+    dialog.filterIndex = 0;
+    dialog.defaultExtension = L"VODE";
+    dialog.owner = GetActiveWindow();
+    SettingsStore store(App());
+    dialog.initialDirectory = store.GetString(kPathsSection, kLastFolderKey, L"");
+    if (!dialog.Show()) return {};
+    store.SetString(kPathsSection, kLastFolderKey, esGetFilePath(dialog.fileName));
+    return dialog.fileName;
+}
+
+void frmMain::SaveVODEFile() {
+    Err().Clear();
+    std::wstring fileName;
+    Step([&] { fileName = GetSaveFileNameVODE(); });
+    if (fileName.empty()) {
+        Err().Clear();
+        return;
+    }
+    // Assembled once, after the dialog has closed: a retry writes the very same content.
+    std::wstring content;
+    const bool assembled = Step([&] {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        content = L"Comp: " + esGetComputerName() + L"\r\nDate: " + esFormatDate2(now, 0, 0) + L" " +
+                  esFormatTime2(now, 0, 0) + L"\r\n\r\n" + txtURLs.Text();
+    });
+    const std::wstring message = fileName + L"\r\n\r\nCan't save VODE file.";
+    if (!assembled) {
+        // Without its content a file would be written without the list: write nothing and say so.
+        TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_OK, message);
+        return;
+    }
+    while (!Step([&] { TheTextFileIO().Write(fileName, content); })) {
+        if (TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_ABORTRETRYIGNORE, message) != IDRETRY) return;
+    }
+}

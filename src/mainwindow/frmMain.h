@@ -1,0 +1,87 @@
+#pragma once
+// The program's only window: the link list, the clipboard timer, the options and the commands.
+#include "../support/Form.h"
+#include "../support/Wyndrel.h"
+#include "../util/csTBSelectAllHook.h"
+
+#include <memory>
+
+// System-menu command identifiers.
+enum MenuCommand : UINT {
+    kCmdSeparator1 = 601,
+    kCmdSaveVODE = 602,
+    kCmdSeparator2 = 603,
+    kCmdPCSpeakerBeep = 604,
+    kCmdMonospaceFont = 605,
+    kCmdThickBorder = 606,
+    kCmdSeparator3 = 607,
+    kCmdHelp = 608,
+    kCmdAbout = 609,
+};
+
+class frmMain : public Form, private IWyndrelCallback {
+  public:
+    frmMain();
+    ~frmMain() override;
+
+    TextBox txtURLs;
+    Timer tmrClipboardCheck;
+
+    bool PCSpeakerBeep() const { return pcSpeakerBeep_; }
+    bool MonospaceFont() const { return monospaceFont_; }
+    bool ThickBorder() const { return thickBorder_; }
+    csTBSelectAllHook* SelectAllHook() const { return selectAllHook_.get(); }
+    Wyndrel* Subclassing() const { return wyndrel_.get(); }
+
+    // Layout and list font.
+    void ApplyListFont();
+    // System menu and commands.
+    void BuildSystemMenu();
+    void RemoveSystemMenuItems();
+    void UpdateMenuChecks();
+    void StartSubclassing();
+    void StopSubclassing();
+    void DoCommand(UINT command);
+    // Settings.
+    void LoadSettings();
+    void SaveSettings();
+    // Capture.
+    void RegisterMarkerFormat();
+    void tmrClipboardCheck_Timer();
+    // Link list file and export.
+    void LoadURLs();
+    bool SaveURLs(bool silent);
+    void SaveVODEFile();
+    std::wstring GetSaveFileNameVODE();
+
+  protected:
+    // The capture's beep; the PC speaker option is read by the caller at the moment of the beep.
+    virtual void Sound(bool pcSpeaker);
+
+    void CreateControls() override;
+    void Form_Load() override;
+    void Form_Unload(bool& cancel) override;
+    void Form_KeyDown(int& keyCode, int& shift) override;
+    void Form_DpiChanged() override;
+
+  public:
+    void Form_Resize() override;
+
+  private:
+    HRESULT WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARAM& wParam, LPARAM& lParam,
+                       LRESULT& retVal, bool& noDef) override;
+    HRESULT IWyndrelCallback_WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARAM& wParam,
+                                        LPARAM& lParam, LRESULT& retVal, bool& noDef);
+    std::wstring URLsFilePath() const;
+    void KeepUnreadableList(const std::wstring& path);
+
+    std::unique_ptr<csTBSelectAllHook> selectAllHook_;
+    std::unique_ptr<Wyndrel> wyndrel_;
+    bool pcSpeakerBeep_ = false;
+    bool monospaceFont_ = false;
+    bool thickBorder_ = false;
+    std::shared_ptr<Font> monospaceListFont_;
+    std::shared_ptr<Font> normalListFont_;
+    // Set when the list file could not be loaded: the next save keeps that file aside first.
+    bool listFileUnread_ = false;
+};

@@ -1,0 +1,28 @@
+#include "Application.h"
+
+#include <vector>
+
+namespace {
+std::wstring ModuleVersion() {
+    wchar_t path[MAX_PATH];
+    if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return L"0.0.0";
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    if (!size) return L"0.0.0";
+    std::vector<BYTE> data(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(path, 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info)
+        return L"0.0.0";
+    return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(info->dwFileVersionMS)) +
+           L"." + std::to_wstring(HIWORD(info->dwFileVersionLS));
+}
+} // namespace
+
+const Application& App() {
+    static const Application app{L"Tolvane - Quenlit", L"Quenlit", L"Pellomir", ModuleVersion()};
+    return app;
+}
+
+HINSTANCE AppInstance() { return GetModuleHandleW(nullptr); }

@@ -1,0 +1,31 @@
+#include "ClipboardText.h"
+
+#include "Errors.h"
+#include "Handles.h"
+
+#include <cwchar>
+
+std::wstring ClipboardText::Read() {
+    for (int attempt = 0;; ++attempt) {
+        ClipboardLock clipboard(nullptr);
+        if (!clipboard.IsOpen()) {
+            if (attempt == 5) throw AppError{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
+                                             L"The clipboard is in use by another program."};
+            Sleep(10);
+            continue;
+        }
+        HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        if (!data) return {};
+        GlobalLockGuard lock(data);
+        if (!lock.Get()) return {};
+        // The block need not end in a NUL: read no further than its size.
+        const size_t capacity = GlobalSize(data) / sizeof(wchar_t);
+        const auto* text = static_cast<const wchar_t*>(lock.Get());
+        return std::wstring(text, wcsnlen(text, capacity));
+    }
+}
+
+ClipboardText& TheClipboardText() {
+    static ClipboardText instance;
+    return instance;
+}

@@ -1,0 +1,319 @@
+#include "Form.h"
+
+#include "Application.h"
+#include "Errors.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+
+namespace {
+const wchar_t kFormClass[] = L"QuenlitForm";
+
+ATOM RegisterFormClass(WNDPROC proc) {
+    static ATOM atom = 0;
+    if (atom) return atom;
+    WNDCLASSEXW wc{sizeof(wc)};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = AppInstance();
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kFormClass;
+    atom = RegisterClassExW(&wc);
+    if (!atom) ThrowLastError(L"Can't register the window class");
+    return atom;
+}
+
+int ToPixels(double twips, double twipsPerPixel) { return static_cast<int>(std::lround(twips / twipsPerPixel)); }
+
+Form* FormFromWindow(HWND window) {
+    HWND root = GetAncestor(window, GA_ROOT);
+    if (!root) return nullptr;
+    wchar_t name[32];
+    if (!GetClassNameW(root, name, 32) || lstrcmpW(name, kFormClass) != 0) return nullptr;
+    return reinterpret_cast<Form*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+}
+} // namespace
+
+// --- TextBox ---------------------------------------------------------------
+
+void TextBox::Create(HWND parent, int id, double left, double top, double width, double height) {
+    const double tpp = 1440.0 / WindowDpi(parent);
+    handle_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
+                                  ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN,
+                              ToPixels(left, tpp), ToPixels(top, tpp), ToPixels(width, tpp), ToPixels(height, tpp),
+                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance(), nullptr);
+    if (!handle_) ThrowLastError(L"Can't create the text box");
+    // The default limit (30,000 characters) would silently drop appends to a long list.
+    SendMessageW(handle_, EM_SETLIMITTEXT, 0, 0);
+}
+
+int TextBox::TextLength() const { return GetWindowTextLengthW(handle_); }
+
+std::wstring TextBox::Text() const {
+    std::wstring text(static_cast<size_t>(TextLength()) + 1, L'\0');
+    int length = GetWindowTextW(handle_, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+void TextBox::SetText(const std::wstring& text) {
+    if (!SetWindowTextW(handle_, text.c_str())) ThrowLastError(L"Can't put the text into the text box");
+    if (TextLength() != static_cast<int>(text.size()))
+        throw AppError{E_OUTOFMEMORY, L"The text box cannot hold the whole text."};
+}
+
+void TextBox::SetFont(std::shared_ptr<Font> font) {
+    font_ = std::move(font);
+    RefreshFont();
+}
+
+void TextBox::RefreshFont() {
+    if (font_ && handle_)
+        SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_->Handle(WindowDpi(handle_))), TRUE);
+}
+
+void TextBox::Move(double left, double top, double width, double height) {
+    if (width < 0 || height < 0) throw AppError{E_INVALIDARG, L"Invalid procedure call or argument."};
+    const double tpp = 1440.0 / WindowDpi(handle_);
+    if (!MoveWindow(handle_, ToPixels(left, tpp), ToPixels(top, tpp), ToPixels(width, tpp), ToPixels(height, tpp),
+                    TRUE))
+        ThrowLastError(L"Can't move the text box");
+}
+
+TextBox::KeySubscription::KeySubscription(TextBox& box, ITextBoxKeyEvents& sink) : handle_(box.Handle()), sink_(sink) {
+    if (!SetWindowSubclass(handle_, Proc, reinterpret_cast<UINT_PTR>(this), reinterpret_cast<DWORD_PTR>(this)))
+        throw AppError{E_FAIL, L"Can't watch the text box's keys."};
+}
+
+TextBox::KeySubscription::~KeySubscription() {
+    if (IsWindow(handle_)) RemoveWindowSubclass(handle_, Proc, reinterpret_cast<UINT_PTR>(this));
+}
+
+LRESULT CALLBACK TextBox::KeySubscription::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                DWORD_PTR data) {
+    auto* self = reinterpret_cast<KeySubscription*>(data);
+    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+        int keyCode = static_cast<int>(wParam);
+        int shift = ShiftState();
+        Guarded(0, [&] {
+            self->sink_.TB_KeyDown(keyCode, shift);
+            return 0;
+        });
+        if (keyCode == 0) return 0;
+        wParam = static_cast<WPARAM>(keyCode);
+    } else if (message == WM_CHAR) {
+        int keyAscii = static_cast<int>(wParam);
+        Guarded(0, [&] {
+            self->sink_.TB_KeyPress(keyAscii);
+            return 0;
+        });
+        if (keyAscii == 0) return 0;
+        wParam = static_cast<WPARAM>(keyAscii);
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// --- Timer -----------------------------------------------------------------
+
+Timer::~Timer() {
+    if (enabled_ && IsWindow(owner_)) KillTimer(owner_, id_);
+}
+
+void Timer::Create(HWND owner, UINT_PTR id, UINT interval, std::function<void()> tick) {
+    owner_ = owner;
+    id_ = id;
+    interval_ = interval;
+    tick_ = std::move(tick);
+    SetEnabled(true);
+}
+
+void Timer::SetEnabled(bool enabled) {
+    if (enabled == enabled_) return;
+    if (enabled) {
+        if (!SetTimer(owner_, id_, interval_, nullptr)) ThrowLastError(L"Can't start the timer");
+    } else {
+        KillTimer(owner_, id_);
+    }
+    enabled_ = enabled;
+}
+
+void Timer::Fire() {
+    if (enabled_ && tick_) tick_();
+}
+
+// --- Form ------------------------------------------------------------------
+
+int ShiftState() {
+    return (GetKeyState(VK_SHIFT) < 0 ? 1 : 0) | (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) |
+           (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+}
+
+Form::Form(std::wstring caption, int clientWidthTwips, int clientHeightTwips, std::shared_ptr<Font> font)
+    : caption_(std::move(caption)), clientWidthTwips_(clientWidthTwips), clientHeightTwips_(clientHeightTwips),
+      font_(std::move(font)) {}
+
+Form::~Form() {
+    if (handle_) {
+        SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+        DestroyWindow(handle_);
+        Destroyed();
+    }
+}
+
+void Form::Load() {
+    if (handle_) return;
+    RegisterFormClass(WndProc);
+    HWND window = CreateWindowExW(0, kFormClass, caption_.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  400, 300, nullptr, nullptr, AppInstance(), this);
+    if (!window) ThrowLastError(L"Can't create the window");
+    ++openCount_;
+    // The designed client size, at the DPI of the monitor the window is on.
+    RECT outer, inner;
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &inner);
+    const double tpp = TwipsPerPixel();
+    SetWindowPos(window, nullptr, 0, 0,
+                 ToPixels(clientWidthTwips_, tpp) + (outer.right - outer.left) - inner.right,
+                 ToPixels(clientHeightTwips_, tpp) + (outer.bottom - outer.top) - inner.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    loading_ = true;
+    CreateControls();
+    Form_Load();
+    loading_ = false;
+}
+
+void Form::Show() {
+    Load();
+    if (!IsWindowVisible(handle_)) ShowWindow(handle_, showCommand_);
+    SetForegroundWindow(handle_);
+}
+
+bool Form::Unload() {
+    if (!handle_ || unloading_) return false;
+    bool cancel = false;
+    unloading_ = true;
+    try {
+        Form_Unload(cancel);
+    } catch (...) {
+        unloading_ = false;
+        throw;
+    }
+    unloading_ = false;
+    if (cancel) return false;
+    DestroyWindow(handle_);
+    return true;
+}
+
+UINT Form::Dpi() const { return WindowDpi(handle_); }
+
+double Form::ScaleWidth() const {
+    RECT rc{};
+    GetClientRect(handle_, &rc);
+    return rc.right * TwipsPerPixel();
+}
+
+double Form::ScaleHeight() const {
+    RECT rc{};
+    GetClientRect(handle_, &rc);
+    return rc.bottom * TwipsPerPixel();
+}
+
+bool Form::PreviewKey(MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+    Form* form = FormFromWindow(msg.hwnd);
+    if (!form) return false;
+    int keyCode = static_cast<int>(msg.wParam);
+    int shift = ShiftState();
+    Guarded(0, [&] {
+        form->Form_KeyDown(keyCode, shift);
+        return 0;
+    });
+    if (keyCode == 0) return true;
+    msg.wParam = static_cast<WPARAM>(keyCode);
+    return false;
+}
+
+void Form::Destroyed() {
+    handle_ = nullptr;
+    --openCount_;
+    if (quitWhenLastFormCloses_ && openCount_ == 0) PostQuitMessage(0);
+}
+
+LRESULT CALLBACK Form::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        form->handle_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!form) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        form->Destroyed();
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return Guarded(LRESULT{0}, [&] { return form->HandleMessage(message, wParam, lParam); });
+}
+
+LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CLOSE:
+        Unload();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // Logging off or shutting down: the list is saved like at any close.
+        if (wParam) Unload();
+        return 0;
+    case WM_SIZE:
+        if (!loading_) Form_Resize();
+        return 0;
+    case WM_TIMER:
+        for (Timer* timer : timers_) {
+            if (timer->Id() == wParam) timer->Fire();
+        }
+        return 0;
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        Form_DpiChanged();
+        Form_Resize();
+        return 0;
+    }
+    case WM_SETFOCUS:
+        if (HWND first = GetWindow(handle_, GW_CHILD)) SetFocus(first);
+        return 0;
+    default:
+        return DefWindowProcW(handle_, message, wParam, lParam);
+    }
+}
+
+// --- Message loop ----------------------------------------------------------
+
+namespace {
+void Dispatch(MSG& msg) {
+    if (Form::PreviewKey(msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+} // namespace
+
+void RunMessageLoop() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
+}
+
+void DoEvents() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        Dispatch(msg);
+    }
+}

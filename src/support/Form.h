@@ -1,0 +1,153 @@
+#pragma once
+// The small window framework: a top-level form with its events, a multi-line text box, a timer,
+// and the message loop with key preview.
+#include "Font.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Key events of a text box, delivered before the control's own processing.
+// Setting the key code (or the character) to 0 cancels the key for the control.
+class ITextBoxKeyEvents {
+  public:
+    virtual void TB_KeyDown(int& keyCode, int& shift) = 0;
+    virtual void TB_KeyPress(int& keyAscii) = 0;
+
+  protected:
+    ~ITextBoxKeyEvents() = default;
+};
+
+class TextBox {
+  public:
+    TextBox() = default;
+    TextBox(const TextBox&) = delete;
+    TextBox& operator=(const TextBox&) = delete;
+
+    // A multi-line box with both scroll bars and no length limit; the rectangle is in twips.
+    void Create(HWND parent, int id, double left, double top, double width, double height);
+    HWND Handle() const { return handle_; }
+
+    std::wstring Text() const;
+    int TextLength() const;
+    void SetText(const std::wstring& text);
+
+    const std::shared_ptr<Font>& GetFont() const { return font_; }
+    void SetFont(std::shared_ptr<Font> font);
+    // Renders the font again at the window's current DPI.
+    void RefreshFont();
+
+    // Moves and sizes in twips; a negative width or height is refused and nothing moves.
+    void Move(double left, double top, double width, double height);
+
+    // One subscriber at a time gets the key events while the subscription lives.
+    class KeySubscription {
+      public:
+        KeySubscription(TextBox& box, ITextBoxKeyEvents& sink);
+        ~KeySubscription();
+        KeySubscription(const KeySubscription&) = delete;
+        KeySubscription& operator=(const KeySubscription&) = delete;
+
+      private:
+        static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+        HWND handle_;
+        ITextBoxKeyEvents& sink_;
+    };
+
+  private:
+    HWND handle_ = nullptr;
+    std::shared_ptr<Font> font_;
+};
+
+class Timer {
+  public:
+    Timer() = default;
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+    ~Timer();
+
+    void Create(HWND owner, UINT_PTR id, UINT interval, std::function<void()> tick);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+    UINT Interval() const { return interval_; }
+    UINT_PTR Id() const { return id_; }
+    void Fire();
+
+  private:
+    HWND owner_ = nullptr;
+    UINT_PTR id_ = 0;
+    UINT interval_ = 0;
+    bool enabled_ = false;
+    std::function<void()> tick_;
+};
+
+// Modifier mask of the keyboard at this moment: 1 Shift, 2 Ctrl, 4 Alt.
+int ShiftState();
+
+class Form {
+  public:
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+    virtual ~Form();
+
+    // Creates the window and its controls (hidden), then runs Form_Load.
+    void Load();
+    void Show();
+    // A close request: Form_Unload may cancel it. True when the window is gone.
+    bool Unload();
+
+    HWND Handle() const { return handle_; }
+    bool IsLoaded() const { return handle_ != nullptr; }
+    UINT Dpi() const;
+    double TwipsPerPixel() const { return 1440.0 / Dpi(); }
+    // Client area in twips.
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+    const std::shared_ptr<Font>& GetFont() const { return font_; }
+    // How Show presents the window (a stored placement may ask for maximised).
+    void SetShowCommand(int showCommand) { showCommand_ = showCommand; }
+
+    // Offers a key message of this form or its controls to Form_KeyDown; true when it was consumed.
+    static bool PreviewKey(MSG& msg);
+    // The program ends when its last form is gone (set by the entry procedure, not by tests).
+    static void SetQuitWhenLastFormCloses(bool quit) { quitWhenLastFormCloses_ = quit; }
+    static int OpenCount() { return openCount_; }
+
+  protected:
+    Form(std::wstring caption, int clientWidthTwips, int clientHeightTwips, std::shared_ptr<Font> font);
+
+    virtual void CreateControls() {}
+    virtual void Form_Load() {}
+    virtual void Form_Unload(bool& cancel) { (void)cancel; }
+    virtual void Form_KeyDown(int& keyCode, int& shift) {
+        (void)keyCode;
+        (void)shift;
+    }
+    virtual void Form_Resize() {}
+    // The window moved to a monitor of another DPI: controls render their fonts again.
+    virtual void Form_DpiChanged() {}
+    void AddTimer(Timer& timer) { timers_.push_back(&timer); }
+
+  private:
+    static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT HandleMessage(UINT, WPARAM, LPARAM);
+    void Destroyed();
+
+    std::wstring caption_;
+    int clientWidthTwips_;
+    int clientHeightTwips_;
+    std::shared_ptr<Font> font_;
+    HWND handle_ = nullptr;
+    bool loading_ = false;
+    bool unloading_ = false;
+    int showCommand_ = SW_SHOWNORMAL;
+    std::vector<Timer*> timers_;
+    static inline bool quitWhenLastFormCloses_ = false;
+    static inline int openCount_ = 0;
+};
+
+// Runs the message loop until the program quits.
+void RunMessageLoop();
+// Handles the messages already waiting, as the message loop would.
+void DoEvents();

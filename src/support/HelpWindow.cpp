@@ -1,0 +1,78 @@
+#include "HelpWindow.h"
+
+#include "Application.h"
+#include "Errors.h"
+#include "Font.h"
+#include "Text.h"
+
+namespace {
+const wchar_t kHelpClass[] = L"QuenlitHelp";
+
+// One font for the help text, kept while the program runs.
+Font& HelpFont() {
+    static Font font(L"Tahoma", 9, DEFAULT_CHARSET);
+    return font;
+}
+
+LRESULT CALLBACK HelpProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: {
+        HWND text = CreateWindowExW(0, L"EDIT", L"",
+                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                                    0, 0, 0, 0, window, reinterpret_cast<HMENU>(1), AppInstance(), nullptr);
+        if (!text) return -1;
+        return Guarded(LRESULT{0}, [&] {
+            SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(HelpFont().Handle(WindowDpi(window))), FALSE);
+            SetWindowTextW(text, HelpText().c_str());
+            return LRESULT{0};
+        });
+    }
+    case WM_SIZE:
+        MoveWindow(GetDlgItem(window, 1), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    case WM_SETFOCUS:
+        SetFocus(GetDlgItem(window, 1));
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+} // namespace
+
+std::wstring HelpText() {
+    HRSRC resource = FindResourceW(AppInstance(), L"HELP_DOCUMENT", MAKEINTRESOURCEW(10)); // RT_RCDATA
+    HGLOBAL loaded = resource ? LoadResource(AppInstance(), resource) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (!bytes) ThrowLastError(L"Can't find the help document in the program");
+    std::wstring text;
+    if (!TryFromUtf8(std::string_view(bytes, SizeofResource(AppInstance(), resource)), text))
+        throw AppError{E_FAIL, L"The help document in the program is damaged."};
+    return text;
+}
+
+HWND ShowHelpWindow() {
+    if (HWND open = FindWindowW(kHelpClass, nullptr)) {
+        if (IsIconic(open)) ShowWindow(open, SW_RESTORE);
+        SetForegroundWindow(open);
+        return open;
+    }
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXW wc{sizeof(wc)};
+        wc.lpfnWndProc = HelpProc;
+        wc.hInstance = AppInstance();
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hIcon = LoadIconW(AppInstance(), L"A_MAIN");
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = kHelpClass;
+        if (!RegisterClassExW(&wc)) ThrowLastError(L"Can't register the help window");
+        registered = true;
+    }
+    const UINT dpi = WindowDpi(nullptr);
+    HWND window = CreateWindowExW(0, kHelpClass, (App().product + L" Help").c_str(), WS_OVERLAPPEDWINDOW,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(560, dpi, 96), MulDiv(520, dpi, 96), nullptr,
+                                  nullptr, AppInstance(), nullptr);
+    if (!window) ThrowLastError(L"Can't open the help window");
+    ShowWindow(window, SW_SHOWNORMAL);
+    return window;
+}

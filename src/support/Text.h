@@ -1,0 +1,12 @@
+#pragma once
+// Conversions between the program's wide text and 8-bit forms.
+#include <string>
+#include <string_view>
+
+std::string ToAnsi(std::wstring_view text);
+std::wstring FromAnsi(std::string_view text);
+std::string ToUtf8(std::wstring_view text);
+// Strict: invalid UTF-8 gives false and leaves out untouched.
+bool TryFromUtf8(std::string_view bytes, std::wstring& out);
+std::wstring ToUpper(std::wstring text);
+std::wstring ToLower(std::wstring text);

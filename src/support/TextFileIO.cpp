@@ -1,0 +1,100 @@
+#include "TextFileIO.h"
+
+#include "Errors.h"
+#include "Handles.h"
+#include "Text.h"
+
+#include <string_view>
+
+namespace {
+void WriteAll(HANDLE file, const char* data, size_t size, const std::wstring& path) {
+    while (size > 0) {
+        DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr)) ThrowLastError(L"Can't write \"" + path + L"\"");
+        data += written;
+        size -= written;
+    }
+}
+
+std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
+    std::wstring text(bytes.size() / 2, L'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto lo = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 1 : 0)]);
+        auto hi = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 0 : 1)]);
+        text[i] = static_cast<wchar_t>(lo | (hi << 8));
+    }
+    return text;
+}
+
+std::wstring Decode(std::string_view bytes) {
+    std::wstring text;
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        if (!TryFromUtf8(bytes.substr(3), text)) text = FromAnsi(bytes.substr(3));
+        return text;
+    }
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") return DecodeUtf16(bytes.substr(2), false);
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") return DecodeUtf16(bytes.substr(2), true);
+    if (TryFromUtf8(bytes, text)) return text;
+    return FromAnsi(bytes);
+}
+
+std::wstring TemporaryName(const std::wstring& path) {
+    static LONG counter = 0;
+    return path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(InterlockedIncrement(&counter)) + L".tmp";
+}
+} // namespace
+
+void TextFileIO::Write(const std::wstring& path, const std::wstring& text) {
+    // Replacing a file swaps directory entries, which a read-only mark alone would not stop.
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        ThrowWin32(ERROR_ACCESS_DENIED, L"Can't write \"" + path + L"\"");
+
+    const std::string bytes = "\xEF\xBB\xBF" + ToUtf8(text);
+    const std::wstring temporary = TemporaryName(path);
+    {
+        FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) ThrowLastError(L"Can't write \"" + path + L"\"");
+        try {
+            WriteAll(file.Get(), bytes.data(), bytes.size(), path);
+            if (!FlushFileBuffers(file.Get())) ThrowLastError(L"Can't write \"" + path + L"\"");
+        } catch (...) {
+            file.Reset();
+            DeleteFileW(temporary.c_str());
+            throw;
+        }
+    }
+    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD error = GetLastError();
+        DeleteFileW(temporary.c_str());
+        ThrowWin32(error, L"Can't write \"" + path + L"\"");
+    }
+}
+
+std::wstring TextFileIO::Read(const std::wstring& path) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) ThrowLastError(L"Can't read \"" + path + L"\"");
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError(L"Can't read \"" + path + L"\"");
+    if (size.QuadPart > 0x7FFFFFFF) throw AppError{E_OUTOFMEMORY, L"\"" + path + L"\" is too large to read."};
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &read, nullptr))
+            ThrowLastError(L"Can't read \"" + path + L"\"");
+        if (read == 0) break;
+        done += read;
+    }
+    bytes.resize(done);
+    return Decode(bytes);
+}
+
+TextFileIO& TheTextFileIO() {
+    static TextFileIO instance;
+    return instance;
+}

@@ -1,0 +1,102 @@
+#include "TestSupport.h"
+
+#include "support/MessageBox.h"
+#include "support/Form.h"
+
+#include <shellapi.h>
+
+#include <stdexcept>
+
+TempFolder::TempFolder() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static int counter = 0;
+    path_ = std::wstring(base) + L"quenlit-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter);
+    RemoveTree(path_);
+    if (!CreateDirectoryW(path_.c_str(), nullptr)) throw std::runtime_error("can't make a temporary folder");
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring full = path + L"\\" + name;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileW(full.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!RemoveDirectoryW(path.c_str())) DeleteFileW(path.c_str());
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("can't write a test file");
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+ScriptedBoxes::ScriptedBoxes(std::vector<int> answers) : answers_(std::move(answers)) {
+    SetMessageBoxHandler([this](HWND, const std::wstring& text, const std::wstring& caption, UINT type) {
+        seen_.push_back({text, caption, type});
+        if (onShow) onShow(seen_.size() - 1);
+        if (seen_.size() > answers_.size()) return IDCANCEL;
+        return answers_[seen_.size() - 1];
+    });
+}
+
+ScriptedBoxes::~ScriptedBoxes() { SetMessageBoxHandler(nullptr); }
+
+void PumpFor(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        DoEvents();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= milliseconds) return done();
+        DoEvents();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+void PutClipboardText(const std::wstring& text) {
+    for (int attempt = 0; !OpenClipboard(nullptr); ++attempt) {
+        if (attempt == 100) throw std::runtime_error("clipboard busy");
+        Sleep(10);
+    }
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(block);
+    SetClipboardData(CF_UNICODETEXT, block);
+    CloseClipboard();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// Helpers shared by the tests: temporary folders, scripted message boxes, threads that answer
+// real dialogs, and a pump for the window messages.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// A fresh folder under %TEMP%, removed with everything in it at the end.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+  private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+
+// Answers the program's message boxes in order, recording what each showed.
+class ScriptedBoxes {
+  public:
+    struct Shown {
+        std::wstring text;
+        std::wstring caption;
+        UINT type;
+    };
+    explicit ScriptedBoxes(std::vector<int> answers);
+    ~ScriptedBoxes();
+    const std::vector<Shown>& Seen() const { return seen_; }
+    // Runs before a box is answered: lets a test change the world in the middle of a prompt.
+    std::function<void(size_t index)> onShow;
+
+  private:
+    std::vector<int> answers_;
+    std::vector<Shown> seen_;
+};
+
+// Pumps window messages for this long.
+void PumpFor(DWORD milliseconds);
+// Pumps until the predicate holds or the time is up; the predicate's last answer.
+bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds = 5000);
+
+// Puts text on the clipboard as another program would (empty the clipboard, then set it).
+void PutClipboardText(const std::wstring& text);
