@@ -27,7 +27,9 @@ TEST(csGlobalAlloc, AllocAgainFreesTheOldBlock) {
     HGLOBAL first = block.hMemory();
     ASSERT_NE(nullptr, block.Alloc(32, false, false, false, false, false, false));
     // The old handle is no longer a block, unless the heap gave the same one out again.
-    if (first != block.hMemory()) EXPECT_EQ(0u, GlobalSize(first));
+    if (first != block.hMemory()) {
+        EXPECT_EQ(0u, GlobalSize(first));
+    }
 }
 
 TEST(csGlobalAlloc, FreeAndDetachOnAnEmptyObjectDoNothing) {

@@ -100,3 +100,48 @@ void PutClipboardText(const std::wstring& text) {
     SetClipboardData(CF_UNICODETEXT, block);
     CloseClipboard();
 }
+
+namespace {
+BOOL CALLBACK CollectStatic(HWND child, LPARAM data) {
+    wchar_t cls[32];
+    GetClassNameW(child, cls, 32);
+    if (lstrcmpiW(cls, L"Static") == 0) {
+        wchar_t text[4096];
+        GetWindowTextW(child, text, 4096);
+        auto* out = reinterpret_cast<std::wstring*>(data);
+        if (*text) *out += std::wstring(text) + L"\n";
+    }
+    return TRUE;
+}
+} // namespace
+
+DialogAnswerer::DialogAnswerer(std::wstring caption, std::function<void(HWND)> act, DWORD timeoutMs)
+    : caption_(std::move(caption)), act_(std::move(act)), timeoutMs_(timeoutMs) {
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+DialogAnswerer::~DialogAnswerer() {
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+}
+
+DWORD WINAPI DialogAnswerer::Run(void* param) {
+    auto* self = static_cast<DialogAnswerer*>(param);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < self->timeoutMs_) {
+        HWND dialog = FindWindowW(L"#32770", self->caption_.c_str());
+        if (dialog && IsWindowVisible(dialog)) {
+            Sleep(200); // let it finish initialising
+            EnumChildWindows(dialog, CollectStatic, reinterpret_cast<LPARAM>(&self->seenText_));
+            self->act_(dialog);
+            self->answered_ = true;
+            return 0;
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+void ClickButton(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}

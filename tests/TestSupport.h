@@ -49,3 +49,26 @@ bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds = 5000);
 
 // Puts text on the clipboard as another program would (empty the clipboard, then set it).
 void PutClipboardText(const std::wstring& text);
+
+// On a thread of its own, waits for a top-level dialog (#32770) with this caption and acts on it,
+// as a person answering a real box would.
+class DialogAnswerer {
+  public:
+    DialogAnswerer(std::wstring caption, std::function<void(HWND)> act, DWORD timeoutMs = 15000);
+    ~DialogAnswerer();
+    bool Answered() const { return answered_; }
+    // The texts of the dialog's static controls, as seen before acting.
+    const std::wstring& SeenText() const { return seenText_; }
+
+  private:
+    HANDLE thread_ = nullptr;
+    std::wstring caption_;
+    std::function<void(HWND)> act_;
+    DWORD timeoutMs_;
+    volatile bool answered_ = false;
+    std::wstring seenText_;
+    static DWORD WINAPI Run(void* self);
+};
+
+// Presses a dialog's button as a click would.
+void ClickButton(HWND dialog, int id);

@@ -1,0 +1,228 @@
+#include "TestSupport.h"
+#include "support/AboutBox.h"
+#include "support/ClipboardText.h"
+#include "support/ErrorPrompt.h"
+#include "support/Form.h"
+#include "support/InstanceGuard.h"
+#include "support/SaveFileDialog.h"
+#include "support/SettingsStore.h"
+#include "support/Wyndrel.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// A throw-away registry key for the store.
+struct ScratchApp {
+    Application app{L"Tolvane - Test", L"QuenlitTest" + std::to_wstring(GetCurrentProcessId()), L"Pellomir", L"1.0.0"};
+    ~ScratchApp() { RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Pellomir\\" + app.product).c_str()); }
+};
+
+class PlainForm : public Form {
+  public:
+    PlainForm() : Form(L"Plain", 4500, 3000, std::make_shared<Font>(L"Tahoma", 9, DEFAULT_CHARSET)) {}
+};
+
+RECT WindowRect(HWND window) {
+    RECT rc;
+    GetWindowRect(window, &rc);
+    return rc;
+}
+} // namespace
+
+TEST(SettingsStore, ValuesRoundTripAndWrongKindsReadAsDefaults) {
+    ScratchApp scratch;
+    SettingsStore store(scratch.app);
+    EXPECT_FALSE(store.GetBool(L"", L"PC Speaker Beep", false));
+    EXPECT_EQ(L"", store.GetString(L"OFN Paths", L"Last open VODE directory", L""));
+    store.SetBool(L"", L"PC Speaker Beep", true);
+    store.SetString(L"OFN Paths", L"Last open VODE directory", L"C:\\Out");
+    EXPECT_TRUE(SettingsStore(scratch.app).GetBool(L"", L"PC Speaker Beep", false));
+    EXPECT_EQ(L"C:\\Out", SettingsStore(scratch.app).GetString(L"OFN Paths", L"Last open VODE directory", L""));
+
+    const std::wstring key = L"Software\\Pellomir\\" + scratch.app.product;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Thick Border", REG_SZ, L"yes", 8);
+    DWORD seven = 7;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Monospace Font", REG_DWORD, &seven, 4);
+    EXPECT_TRUE(store.GetBool(L"", L"Thick Border", true));
+    EXPECT_FALSE(store.GetBool(L"", L"Thick Border", false));
+    EXPECT_FALSE(store.GetBool(L"", L"Monospace Font", false));
+    DWORD one = 1;
+    RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\OFN Paths").c_str(), L"Last open VODE directory", REG_DWORD, &one, 4);
+    EXPECT_EQ(L"dflt", store.GetString(L"OFN Paths", L"Last open VODE directory", L"dflt"));
+}
+
+TEST(SettingsStore, PlacementRoundTripsAndComesBackOnScreen) {
+    ScratchApp scratch;
+    SettingsStore store(scratch.app);
+    PlainForm form;
+    form.Load();
+    const RECT before = WindowRect(form.Handle());
+    store.LoadWindowPlacement(L"", L"Window placement", form); // nothing stored: unchanged
+    const RECT after = WindowRect(form.Handle());
+    EXPECT_TRUE(EqualRect(&before, &after));
+
+    SetWindowPos(form.Handle(), nullptr, 100, 120, 500, 400, SWP_NOZORDER);
+    store.SaveWindowPlacement(L"", L"Window placement", form);
+    SetWindowPos(form.Handle(), nullptr, 10, 10, 300, 200, SWP_NOZORDER);
+    store.LoadWindowPlacement(L"", L"Window placement", form);
+    RECT rc = WindowRect(form.Handle());
+    EXPECT_EQ(100, rc.left);
+    EXPECT_EQ(120, rc.top);
+    EXPECT_EQ(500, rc.right - rc.left);
+    EXPECT_EQ(400, rc.bottom - rc.top);
+
+    // Stored on a monitor that is gone today.
+    SetWindowPos(form.Handle(), nullptr, 30000, 30000, 500, 400, SWP_NOZORDER);
+    store.SaveWindowPlacement(L"", L"Window placement", form);
+    store.LoadWindowPlacement(L"", L"Window placement", form);
+    rc = WindowRect(form.Handle());
+    MONITORINFO mi{sizeof(mi)};
+    GetMonitorInfoW(MonitorFromWindow(form.Handle(), MONITOR_DEFAULTTONEAREST), &mi);
+    RECT visible;
+    EXPECT_TRUE(IntersectRect(&visible, &rc, &mi.rcWork));
+    EXPECT_EQ(500, rc.right - rc.left);
+}
+
+TEST(InstanceGuard, TheSecondGuardOfOneNameIsRefusedUntilTheFirstIsGone) {
+    const std::wstring name = L"{quenlit-test-" + std::to_wstring(GetCurrentProcessId()) + L"}";
+    auto first = std::make_unique<InstanceGuard>();
+    EXPECT_TRUE(first->Check(name));
+    EXPECT_TRUE(first->Check(name)); // asking again is not another instance
+    InstanceGuard second;
+    EXPECT_FALSE(second.Check(name));
+    first.reset();
+    EXPECT_TRUE(second.Check(name));
+}
+
+TEST(ClipboardText, ReadsUnicodeTextAndEmptyWhenThereIsNone) {
+    PutClipboardText(L"https://пример.рф/\U0001F600");
+    EXPECT_EQ(L"https://пример.рф/\U0001F600", TheClipboardText().Read());
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    CloseClipboard();
+    EXPECT_EQ(L"", TheClipboardText().Read());
+}
+
+TEST(ClipboardText, WaitsBrieflyForAnotherHolderAndThenGivesUp) {
+    PutClipboardText(L"held");
+    struct Holder {
+        DWORD ms;
+        HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        static DWORD WINAPI Run(void* p) {
+            auto* h = static_cast<Holder*>(p);
+            // Another owner window: Wine lets two openers without a window share the clipboard.
+            HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            OpenClipboard(owner);
+            SetEvent(h->opened);
+            Sleep(h->ms);
+            CloseClipboard();
+            DestroyWindow(owner);
+            return 0;
+        }
+    };
+    for (DWORD ms : {20u, 1000u}) {
+        Holder holder{ms};
+        HANDLE thread = CreateThread(nullptr, 0, Holder::Run, &holder, 0, nullptr);
+        WaitForSingleObject(holder.opened, INFINITE);
+        if (ms < 50)
+            EXPECT_EQ(L"held", TheClipboardText().Read());
+        else
+            EXPECT_THROW(TheClipboardText().Read(), AppError);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        CloseHandle(holder.opened);
+    }
+}
+
+TEST(RealDialogs, ErrorPromptShowsMessageNumberAndDescriptionAndClearsTheRecord) {
+    ErrorRecord error{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), L"Access is denied."};
+    DialogAnswerer answer(App().title, [](HWND box) { ClickButton(box, IDRETRY); });
+    int answerCode = TheErrorPrompt().Show(error, MB_ICONERROR | MB_ABORTRETRYIGNORE, L"C:\\x\\URLs.TXT\r\n\r\nCan't save URLs file.");
+    EXPECT_TRUE(answer.Answered());
+    EXPECT_EQ(IDRETRY, answerCode);
+    EXPECT_NE(std::wstring::npos, answer.SeenText().find(L"Can't save URLs file."));
+    EXPECT_NE(std::wstring::npos, answer.SeenText().find(L"0x80070005: Access is denied."));
+    EXPECT_FALSE(error.IsSet());
+}
+
+TEST(RealDialogs, SaveAsDialogReturnsTheTypedNameWithTheDefaultExtension) {
+    TempFolder folder;
+    SaveFileDialog dialog;
+    dialog.filter = L"VODE files|*.VODE|All files|*.*";
+    dialog.defaultExtension = L"VODE";
+    dialog.initialDirectory = folder.Path();
+    dialog.initialFileName = L"proposed.VODE";
+    const std::wstring typed = folder.File(L"typed");
+    DialogAnswerer answer(L"Save As", [&](HWND box) {
+        for (int id : {0x47c, 0x480}) // the file name box: combo box or edit, by dialog version
+            if (HWND name = GetDlgItem(box, id)) SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        ClickButton(box, IDOK);
+    });
+    ASSERT_TRUE(dialog.Show());
+    EXPECT_TRUE(answer.Answered());
+    // Wine adds the extension in small letters; file names are not case-sensitive.
+    EXPECT_EQ(0, lstrcmpiW((typed + L".VODE").c_str(), dialog.fileName.c_str())) << dialog.fileName;
+
+    DialogAnswerer cancel(L"Save As", [](HWND box) { ClickButton(box, IDCANCEL); });
+    EXPECT_FALSE(dialog.Show());
+}
+
+TEST(RealDialogs, AboutBoxShowsTitleVersionCompanyAndCredit) {
+    Application app{L"Tolvane - Quenlit", L"Quenlit", L"Pellomir", L"1.0.0"};
+    DialogAnswerer answer(L"About Quenlit", [](HWND box) { ClickButton(box, IDOK); });
+    TheAboutBox().Show(nullptr, app, L"", L"Thanks to everyone.");
+    EXPECT_TRUE(answer.Answered());
+    for (const wchar_t* part : {L"Tolvane - Quenlit", L"Version 1.0.0", L"Pellomir", L"Thanks to everyone."})
+        EXPECT_NE(std::wstring::npos, answer.SeenText().find(part)) << part;
+}
+
+namespace {
+struct Recorder : IWyndrelCallback {
+    std::vector<WPARAM> commands;
+    HRESULT result = S_OK;
+    HRESULT WindowProc(Wyndrel&, HWND, UINT& uMsg, WPARAM& wParam, LPARAM&, LRESULT&, bool&) override {
+        if (uMsg == WM_SYSCOMMAND) commands.push_back(wParam);
+        return result;
+    }
+};
+
+struct ClosingForm : PlainForm {
+    int closes = 0;
+    void Form_Unload(bool& cancel) override {
+        ++closes;
+        cancel = true; // stays, so the test can go on
+    }
+};
+} // namespace
+
+TEST(Wyndrel, DeliversSystemCommandsAndLeavesNormalProcessing) {
+    ClosingForm form;
+    form.Load();
+    AppendMenuW(GetSystemMenu(form.Handle(), FALSE), MF_STRING, 602, L"Item");
+    Recorder recorder;
+    {
+        Wyndrel wyndrel;
+        wyndrel.SetHWnd(form.Handle()); // handle first, then the callback
+        wyndrel.SetCallback(&recorder);
+        SendMessageW(form.Handle(), WM_SYSCOMMAND, 602, 0);
+        SendMessageW(form.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ((std::vector<WPARAM>{602, SC_CLOSE}), recorder.commands);
+        EXPECT_EQ(1, form.closes); // Close still reaches the window
+
+        recorder.result = E_FAIL; // a failing callback does not disturb the window
+        SendMessageW(form.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ(2, form.closes);
+
+        wyndrel.SetCallback(nullptr); // callback cleared before the handle
+        SendMessageW(form.Handle(), WM_SYSCOMMAND, 602, 0);
+        EXPECT_EQ(3u, recorder.commands.size());
+        wyndrel.SetCallback(&recorder);
+    } // released while still watching: the window keeps working
+    SendMessageW(form.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(3, form.closes);
+    EXPECT_EQ(3u, recorder.commands.size());
+    SetWindowTextW(form.Handle(), L"still alive");
+    wchar_t text[32];
+    GetWindowTextW(form.Handle(), text, 32);
+    EXPECT_STREQ(L"still alive", text);
+}

@@ -1,0 +1,91 @@
+#include "TestSupport.h"
+#include "support/Errors.h"
+#include "support/TextFileIO.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::string_literals;
+
+namespace {
+bool NoTemporaryLeft(const TempFolder& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder.Path() + L"\\*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return true;
+    FindClose(find);
+    return false;
+}
+} // namespace
+
+TEST(TextFileIO, EveryAwkwardTextComesBackUnchanged) {
+    TempFolder folder;
+    TextFileIO io;
+    std::wstring big;
+    for (int i = 0; i < 100000; ++i) big += L"https://example.com/page/" + std::to_wstring(i) + L"\r\n";
+    const std::wstring texts[] = {L"",
+                                  L"\r",
+                                  L"\n",
+                                  L"\r\n",
+                                  L"a\rb\nc\r\nd",
+                                  L"https://a.example/\r\n",
+                                  L"\uFEFFstarts with a mark",
+                                  L"outside the BMP: \U0001F600 \U00010348",
+                                  L"Кириллица и ÄÖÜ",
+                                  L"nul\0inside"s,
+                                  big};
+    for (const std::wstring& text : texts) {
+        io.Write(folder.File(L"URLs.TXT"), text);
+        EXPECT_EQ(text, io.Read(folder.File(L"URLs.TXT"))) << text.size();
+    }
+    EXPECT_EQ("\xEF\xBB\xBF" "a\rb\nc\r\nd", (io.Write(folder.File(L"x.txt"), L"a\rb\nc\r\nd"), ReadBytes(folder.File(L"x.txt"))));
+    EXPECT_TRUE(NoTemporaryLeft(folder));
+}
+
+TEST(TextFileIO, ReadsAnsiUtf16AndUtf8WithoutMark) {
+    TempFolder folder;
+    TextFileIO io;
+    WriteBytes(folder.File(L"utf8.txt"), "caf\xC3\xA9");
+    EXPECT_EQ(L"café", io.Read(folder.File(L"utf8.txt")));
+    WriteBytes(folder.File(L"le.txt"), "\xFF\xFE" "a\0\x16\x04"s);
+    EXPECT_EQ(L"aЖ", io.Read(folder.File(L"le.txt")));
+    WriteBytes(folder.File(L"be.txt"), "\xFE\xFF\0a\x04\x16"s);
+    EXPECT_EQ(L"aЖ", io.Read(folder.File(L"be.txt")));
+    // Not UTF-8: the ANSI code page, never a failure.
+    WriteBytes(folder.File(L"ansi.txt"), "caf\xE9");
+    std::wstring ansi = io.Read(folder.File(L"ansi.txt"));
+    EXPECT_EQ(4u, ansi.size());
+    EXPECT_EQ(L"caf", ansi.substr(0, 3));
+}
+
+TEST(TextFileIO, AFailedWriteReportsAndLeavesTheOldFileIntact) {
+    TempFolder folder;
+    TextFileIO io;
+    const std::wstring path = folder.File(L"URLs.TXT");
+    io.Write(path, L"old");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    try {
+        io.Write(path, L"new");
+        FAIL() << "a read-only file was replaced";
+    } catch (const AppError& e) {
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), e.number);
+        EXPECT_NE(std::wstring::npos, e.description.find(path));
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(L"old", io.Read(path));
+
+    EXPECT_THROW(io.Write(folder.File(L"missing\\URLs.TXT"), L"x"), AppError);
+    EXPECT_TRUE(NoTemporaryLeft(folder));
+}
+
+TEST(TextFileIO, ReadingAMissingOrLockedFileFails) {
+    TempFolder folder;
+    TextFileIO io;
+    EXPECT_THROW(io.Read(folder.File(L"none.txt")), AppError);
+    const std::wstring path = folder.File(L"locked.txt");
+    io.Write(path, L"x");
+    HANDLE lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_THROW(io.Read(path), AppError);
+    EXPECT_THROW(io.Write(path, L"y"), AppError);
+    CloseHandle(lock);
+    EXPECT_EQ(L"x", io.Read(path));
+    EXPECT_TRUE(NoTemporaryLeft(folder));
+}
