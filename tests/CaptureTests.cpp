@@ -1,0 +1,160 @@
+#include "MainWindowFixture.h"
+#include "capture/ClipboardWatcher.h"
+#include "startup/modMain.h"
+
+namespace {
+void PutFormats(const std::wstring& text, std::initializer_list<UINT> extraFormats) {
+    PutClipboardText(text);
+    OpenClipboard(nullptr);
+    for (UINT format : extraFormats) {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 4);
+        SetClipboardData(format, block);
+    }
+    CloseClipboard();
+}
+
+void PutPictureAlone() {
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    HDC screen = GetDC(nullptr);
+    SetClipboardData(CF_BITMAP, CreateCompatibleBitmap(screen, 4, 4));
+    ReleaseDC(nullptr, screen);
+    CloseClipboard();
+}
+} // namespace
+
+TEST_F(MainWindowTest, CollectsEachCopiedLinkOnceAndSavesIt) {
+    auto form = Open();
+    ASSERT_NE(0u, MarkerFormat());
+    PutClipboardText(L"https://a.example/");
+    form->tmrClipboardCheck_Timer();
+    form->tmrClipboardCheck_Timer(); // same content: tagged, nothing more
+    EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
+    EXPECT_EQ(Stored("https://a.example/"), ReadBytes(ListFile()));
+    EXPECT_EQ(std::vector<bool>{false}, form->beeps);
+
+    PutClipboardText(L"https://a.example/"); // a new copy of the same link counts again
+    form->tmrClipboardCheck_Timer();
+    PutClipboardText(L"https://пример.рф/б");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(L"https://a.example/\r\nhttps://a.example/\r\nhttps://пример.рф/б", form->txtURLs.Text());
+    EXPECT_EQ(Stored("https://a.example/\r\nhttps://a.example/\r\nhttps://\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80."
+                     "\xD1\x80\xD1\x84/\xD0\xB1"),
+              ReadBytes(ListFile()));
+    EXPECT_EQ(3u, form->beeps.size());
+}
+
+TEST_F(MainWindowTest, TextsThatAreNotLinksAreTaggedButNotCollected) {
+    auto form = Open();
+    for (const wchar_t* text : {L"plain words", L"https://a.example/\r\n", L"https://a.example/\r\nhttps://b.example/",
+                                L"file:///C:/x.txt", L"FILE://server/x", L"\thttps://a.example/"}) {
+        PutClipboardText(text);
+        form->tmrClipboardCheck_Timer();
+        EXPECT_TRUE(IsClipboardFormatAvailable(MarkerFormat())) << text;
+    }
+    EXPECT_EQ(L"", form->txtURLs.Text());
+    EXPECT_TRUE(form->beeps.empty());
+    EXPECT_EQ("<missing>", ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, ALineBreakAlreadyAtTheEndStillGetsCrLfInFront) {
+    auto form = Open();
+    form->txtURLs.SetText(L"typed by hand\r\n");
+    PutClipboardText(L"https://a.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(L"typed by hand\r\n\r\nhttps://a.example/", form->txtURLs.Text());
+}
+
+TEST_F(MainWindowTest, TheMarkerIsA42ByteBlockHoldingTheGuidAndJoinsTheOtherFormats) {
+    auto form = Open();
+    PutClipboardText(L"not a link");
+    form->tmrClipboardCheck_Timer();
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE block = GetClipboardData(MarkerFormat());
+    ASSERT_NE(nullptr, block);
+    EXPECT_EQ(42u, GlobalSize(block));
+    std::string bytes(static_cast<const char*>(GlobalLock(block)), 42);
+    GlobalUnlock(block);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT)); // the other program's text stays
+    CloseClipboard();
+    EXPECT_EQ(std::string("{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3}") + std::string(4, '\0'), bytes);
+    char name[64] = {};
+    GetClipboardFormatNameA(MarkerFormat(), name, 64);
+    EXPECT_STREQ("{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3}", name);
+}
+
+TEST_F(MainWindowTest, PicturesAndPrivateContentAreNeitherTaggedNorRead) {
+    auto form = Open();
+    PutPictureAlone();
+    form->tmrClipboardCheck_Timer();
+    EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
+    for (const char* marker : {"ExcludeClipboardContentFromMonitorProcessing", "Clipboard Viewer Ignore"}) {
+        PutFormats(L"https://secret.example/", {RegisterClipboardFormatA(marker)});
+        form->tmrClipboardCheck_Timer();
+        EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat())) << marker;
+    }
+    EXPECT_EQ(L"", form->txtURLs.Text());
+}
+
+TEST_F(MainWindowTest, ContentHeldOpenByAnotherProgramIsTakenOnceItIsReleased) {
+    auto form = Open();
+    PutClipboardText(L"https://held.example/");
+    struct Holder {
+        HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        static DWORD WINAPI Run(void* p) {
+            auto* h = static_cast<Holder*>(p);
+            HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            OpenClipboard(owner);
+            SetEvent(h->opened);
+            WaitForSingleObject(h->release, INFINITE);
+            CloseClipboard();
+            DestroyWindow(owner);
+            return 0;
+        }
+    } holder;
+    HANDLE thread = CreateThread(nullptr, 0, Holder::Run, &holder, 0, nullptr);
+    WaitForSingleObject(holder.opened, INFINITE);
+    form->tmrClipboardCheck_Timer();
+    form->tmrClipboardCheck_Timer();
+    EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
+    EXPECT_EQ(L"", form->txtURLs.Text());
+    SetEvent(holder.release);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    form->tmrClipboardCheck_Timer();
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(L"https://held.example/", form->txtURLs.Text());
+    EXPECT_EQ(1u, form->beeps.size());
+}
+
+TEST_F(MainWindowTest, TheBeepFollowsTheOptionAtTheMomentOfTheBeep) {
+    auto form = Open();
+    PutClipboardText(L"https://a.example/");
+    form->tmrClipboardCheck_Timer();
+    form->DoCommand(kCmdPCSpeakerBeep);
+    PutClipboardText(L"https://b.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ((std::vector<bool>{false, true}), form->beeps);
+}
+
+TEST_F(MainWindowTest, TheTimerRunsTheCaptureEveryQuarterSecond) {
+    auto form = Open();
+    EXPECT_TRUE(form->tmrClipboardCheck.Enabled());
+    EXPECT_EQ(250u, form->tmrClipboardCheck.Interval());
+    PutClipboardText(L"https://timer.example/");
+    EXPECT_TRUE(PumpUntil([&] { return form->txtURLs.TextLength() > 0; }, 3000));
+    EXPECT_EQ(L"https://timer.example/", form->txtURLs.Text());
+}
+
+TEST_F(MainWindowTest, AFailedSilentSaveStillBeepsAndReportsNothing) {
+    auto form = Open();
+    ScriptedBoxes boxes({});
+    SetDataFolder(folder.File(L"gone")); // no such folder: every save fails
+    PutClipboardText(L"https://a.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
+    EXPECT_EQ(1u, form->beeps.size());
+    EXPECT_TRUE(boxes.Seen().empty());
+    SetDataFolder(folder.Path());
+}

@@ -1,0 +1,121 @@
+#include "MainWindowFixture.h"
+
+TEST_F(MainWindowTest, WithoutAFileTheListStartsEmptyAndTheFirstLinkCreatesIt) {
+    ScriptedBoxes boxes({});
+    auto form = Open();
+    EXPECT_EQ(L"", form->txtURLs.Text());
+    EXPECT_TRUE(boxes.Seen().empty());
+    PutClipboardText(L"https://first.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(Stored("https://first.example/"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, ThreeLinesLoadAndAreWrittenBackUnchangedAtClosing) {
+    WriteBytes(ListFile(), "https://a.example/\r\nhttps://b.example/\r\nhttps://c.example/");
+    auto form = Open();
+    EXPECT_EQ(L"https://a.example/\r\nhttps://b.example/\r\nhttps://c.example/", form->txtURLs.Text());
+    EXPECT_TRUE(form->Unload());
+    EXPECT_EQ(Stored("https://a.example/\r\nhttps://b.example/\r\nhttps://c.example/"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, HandEditsAndAnEmptyListAreWhatIsSaved) {
+    WriteBytes(ListFile(), "https://a.example/\r\nhttps://b.example/");
+    auto form = Open();
+    form->txtURLs.SetText(L"https://b.example/");
+    PutClipboardText(L"https://c.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(Stored("https://b.example/\r\nhttps://c.example/"), ReadBytes(ListFile()));
+    form->txtURLs.SetText(L"");
+    EXPECT_TRUE(form->Unload());
+    EXPECT_EQ(Stored(""), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, AWriteProtectedFileAtClosingOffersAbortRetryIgnore) {
+    auto form = Open();
+    form->txtURLs.SetText(L"https://kept.example/");
+    WriteBytes(ListFile(), "old");
+    SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_READONLY);
+    {
+        ScriptedBoxes boxes({IDABORT});
+        form->DoCommand(kCmdMonospaceFont);
+        EXPECT_FALSE(form->Unload());
+        ASSERT_EQ(1u, boxes.Seen().size());
+        EXPECT_EQ(0u, boxes.Seen()[0].text.find(ListFile() + L"\r\n\r\nCan't save URLs file.\r\n\r\nError 0x80070005"));
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_ABORTRETRYIGNORE), boxes.Seen()[0].type);
+        EXPECT_EQ(L"Tolvane - Quenlit", boxes.Seen()[0].caption);
+    }
+    // Abort: the window stays as it was, and nothing reached the settings.
+    EXPECT_TRUE(IsWindow(form->Handle()));
+    EXPECT_EQ(L"https://kept.example/", form->txtURLs.Text());
+    EXPECT_NE(nullptr, form->Subclassing());
+    EXPECT_NE(nullptr, form->SelectAllHook());
+    EXPECT_EQ(MF_CHECKED, GetMenuState(GetSystemMenu(form->Handle(), FALSE), kCmdMonospaceFont, MF_BYCOMMAND) & MF_CHECKED);
+    HKEY key = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit", 0, KEY_READ, &key));
+    {
+        ScriptedBoxes boxes({IDRETRY});
+        boxes.onShow = [&](size_t) { SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_NORMAL); };
+        EXPECT_TRUE(form->Unload());
+        EXPECT_EQ(1u, boxes.Seen().size());
+    }
+    EXPECT_EQ(Stored("https://kept.example/"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, IgnoreClosesAndStillStoresTheSettings) {
+    auto form = Open();
+    form->DoCommand(kCmdThickBorder);
+    WriteBytes(ListFile(), "old");
+    SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_READONLY);
+    ScriptedBoxes boxes({IDIGNORE});
+    EXPECT_TRUE(form->Unload());
+    SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ("old", ReadBytes(ListFile()));
+    DWORD value = 0, size = sizeof(value);
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit", L"Thick Border",
+                                          RRF_RT_REG_DWORD, nullptr, &value, &size));
+    EXPECT_EQ(1u, value);
+}
+
+TEST_F(MainWindowTest, AnUnreadableFileIsRetriedAndLoadsOnceTheCauseIsGone) {
+    WriteBytes(ListFile(), "https://a.example/");
+    HANDLE lock = CreateFileW(ListFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ScriptedBoxes boxes({IDRETRY});
+    boxes.onShow = [&](size_t) { CloseHandle(lock); };
+    auto form = Open();
+    ASSERT_EQ(1u, boxes.Seen().size());
+    EXPECT_EQ(0u, boxes.Seen()[0].text.find(ListFile() + L"\r\n\r\nCan't load URLs file.\r\n\r\nError "));
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_RETRYCANCEL), boxes.Seen()[0].type);
+    EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
+}
+
+TEST_F(MainWindowTest, AFileThatCouldNotBeLoadedIsKeptAsideBeforeTheFirstSave) {
+    WriteBytes(ListFile(), "precious links");
+    HANDLE lock = CreateFileW(ListFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ScriptedBoxes boxes({IDCANCEL});
+    auto form = Open();
+    CloseHandle(lock);
+    EXPECT_EQ(L"", form->txtURLs.Text());
+    PutClipboardText(L"https://new.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(Stored("https://new.example/"), ReadBytes(ListFile()));
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(folder.File(L"URLs (unread *).TXT").c_str(), &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    FindClose(find);
+    EXPECT_EQ("precious links", ReadBytes(folder.File(data.cFileName)));
+    // Only once: later saves simply replace the list.
+    PutClipboardText(L"https://newer.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(Stored("https://new.example/\r\nhttps://newer.example/"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, AHundredThousandLinksLoadAndSaveWhole) {
+    std::string bytes;
+    for (int i = 0; i < 100000; ++i) bytes += (i ? "\r\n" : "") + std::string("https://example.com/") + std::to_string(i);
+    WriteBytes(ListFile(), bytes);
+    auto form = Open();
+    EXPECT_EQ(static_cast<int>(bytes.size()), form->txtURLs.TextLength());
+    PutClipboardText(L"https://last.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(Stored(bytes + "\r\nhttps://last.example/"), ReadBytes(ListFile()));
+}

@@ -1,0 +1,53 @@
+#pragma once
+// A real, hidden main window over a temporary data folder and a clean settings key.
+#include "TestSupport.h"
+#include "mainwindow/frmMain.h"
+#include "startup/modMain.h"
+
+#include <gtest/gtest.h>
+
+class TestMain : public frmMain {
+  public:
+    std::vector<bool> beeps; // true: PC speaker
+  protected:
+    void Sound(bool pcSpeaker) override { beeps.push_back(pcSpeaker); }
+};
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit");
+        SetDataFolder(folder.Path());
+    }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit");
+        SetDataFolder(L"");
+    }
+    std::unique_ptr<TestMain> Open() {
+        auto form = std::make_unique<TestMain>();
+        form->Load();
+        return form;
+    }
+    std::wstring ListFile() const { return folder.File(L"URLs.TXT"); }
+    // The bytes a save writes for this text.
+    static std::string Stored(const std::string& utf8) { return "\xEF\xBB\xBF" + utf8; }
+    // A real key press as the message loop sees it, with these modifiers held.
+    static void PressKey(HWND target, int vk, int shift = 0) {
+        BYTE state[256] = {};
+        if (shift & 1) state[VK_SHIFT] = 0x80;
+        if (shift & 2) state[VK_CONTROL] = 0x80;
+        if (shift & 4) state[VK_MENU] = 0x80;
+        SetKeyboardState(state);
+        const UINT scan = MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+        PostMessageW(target, (shift & 4) ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(vk),
+                     1 | (scan << 16) | ((shift & 4) ? (1 << 29) : 0));
+        DoEvents();
+        PostMessageW(target, (shift & 4) ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(vk),
+                     1 | (scan << 16) | (3u << 30));
+        DoEvents();
+        BYTE none[256] = {};
+        SetKeyboardState(none);
+    }
+
+    TempFolder folder;
+};
