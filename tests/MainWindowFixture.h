@@ -6,6 +6,24 @@
 
 #include <gtest/gtest.h>
 
+// A real key press as the message loop sees it, with these modifiers held.
+inline void PressKey(HWND target, int vk, int shift = 0) {
+    BYTE state[256] = {};
+    if (shift & 1) state[VK_SHIFT] = 0x80;
+    if (shift & 2) state[VK_CONTROL] = 0x80;
+    if (shift & 4) state[VK_MENU] = 0x80;
+    SetKeyboardState(state);
+    const UINT scan = MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+    PostMessageW(target, (shift & 4) ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(vk),
+                 1 | (scan << 16) | ((shift & 4) ? (1 << 29) : 0));
+    DoEvents();
+    PostMessageW(target, (shift & 4) ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(vk),
+                 1 | (scan << 16) | (3u << 30));
+    DoEvents();
+    BYTE none[256] = {};
+    SetKeyboardState(none);
+}
+
 class TestMain : public frmMain {
   public:
     std::vector<bool> beeps; // true: PC speaker
@@ -31,23 +49,7 @@ class MainWindowTest : public ::testing::Test {
     std::wstring ListFile() const { return folder.File(L"URLs.TXT"); }
     // The bytes a save writes for this text.
     static std::string Stored(const std::string& utf8) { return "\xEF\xBB\xBF" + utf8; }
-    // A real key press as the message loop sees it, with these modifiers held.
-    static void PressKey(HWND target, int vk, int shift = 0) {
-        BYTE state[256] = {};
-        if (shift & 1) state[VK_SHIFT] = 0x80;
-        if (shift & 2) state[VK_CONTROL] = 0x80;
-        if (shift & 4) state[VK_MENU] = 0x80;
-        SetKeyboardState(state);
-        const UINT scan = MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
-        PostMessageW(target, (shift & 4) ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(vk),
-                     1 | (scan << 16) | ((shift & 4) ? (1 << 29) : 0));
-        DoEvents();
-        PostMessageW(target, (shift & 4) ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(vk),
-                     1 | (scan << 16) | (3u << 30));
-        DoEvents();
-        BYTE none[256] = {};
-        SetKeyboardState(none);
-    }
+    static void PressKey(HWND target, int vk, int shift = 0) { ::PressKey(target, vk, shift); }
 
     TempFolder folder;
 };

@@ -1,0 +1,145 @@
+#include "MainWindowFixture.h"
+#include "support/SaveFileDialog.h"
+#include "support/SettingsStore.h"
+#include "support/SupportFunctions.h"
+
+#include <regex>
+
+namespace {
+const wchar_t kKey[] = L"Software\\Pellomir\\Quenlit";
+
+bool Checked(const frmMain& form, UINT id) {
+    return (GetMenuState(GetSystemMenu(form.Handle(), FALSE), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+struct ScriptedSaveAs {
+    std::vector<SaveFileDialog> shown;
+    std::vector<std::wstring> answers;
+    explicit ScriptedSaveAs(std::vector<std::wstring> names) : answers(std::move(names)) {
+        SetSaveFileDialogHandler([this](SaveFileDialog& dialog) {
+            shown.push_back(dialog);
+            std::wstring name = shown.size() <= answers.size() ? answers[shown.size() - 1] : L"";
+            dialog.fileName = name;
+            return !name.empty();
+        });
+    }
+    ~ScriptedSaveAs() { SetSaveFileDialogHandler(nullptr); }
+};
+
+std::string Header(const std::string& rest) { return "\xEF\xBB\xBF" "Comp: " + rest; }
+} // namespace
+
+TEST_F(MainWindowTest, EachOptionSurvivesACloseAndARestart) {
+    for (UINT command : {kCmdPCSpeakerBeep, kCmdMonospaceFont, kCmdThickBorder}) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+        auto form = Open();
+        form->DoCommand(command);
+        ASSERT_TRUE(form->Unload());
+        auto again = Open();
+        EXPECT_EQ(command == kCmdPCSpeakerBeep, again->PCSpeakerBeep());
+        EXPECT_EQ(command == kCmdMonospaceFont, again->MonospaceFont());
+        EXPECT_EQ(command == kCmdThickBorder, again->ThickBorder());
+        for (UINT id : {kCmdPCSpeakerBeep, kCmdMonospaceFont, kCmdThickBorder})
+            EXPECT_EQ(id == command, Checked(*again, id)) << command << " " << id;
+        EXPECT_EQ(command == kCmdMonospaceFont ? L"Courier New" : L"Tahoma", again->txtURLs.GetFont()->Name());
+    }
+    for (const wchar_t* name : {L"PC Speaker Beep", L"Monospace Font", L"Thick Border", L"Window placement"}) {
+        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_ANY, nullptr, nullptr, nullptr))
+            << name;
+    }
+}
+
+TEST_F(MainWindowTest, ThePlacementIsRestoredAndTheListFitsIt) {
+    {
+        auto form = Open();
+        form->DoCommand(kCmdThickBorder);
+        SetWindowPos(form->Handle(), nullptr, 50, 60, 700, 500, SWP_NOZORDER);
+        ASSERT_TRUE(form->Unload());
+    }
+    auto form = Open();
+    RECT rc, client, list;
+    GetWindowRect(form->Handle(), &rc);
+    EXPECT_EQ(50, rc.left);
+    EXPECT_EQ(60, rc.top);
+    EXPECT_EQ(700, rc.right - rc.left);
+    EXPECT_EQ(500, rc.bottom - rc.top);
+    GetClientRect(form->Handle(), &client);
+    GetWindowRect(form->txtURLs.Handle(), &list);
+    const int margin = static_cast<int>(60 / form->TwipsPerPixel() + 0.5);
+    EXPECT_EQ(client.right - 2 * margin, list.right - list.left);
+    EXPECT_EQ(client.bottom - 2 * margin, list.bottom - list.top);
+}
+
+TEST_F(MainWindowTest, TheProposedNameIsTimestampedUniqueAndInTheRememberedFolder) {
+    auto form = Open();
+    ScriptedSaveAs saveAs({L"", folder.File(L"x.VODE"), L""});
+    form->SaveVODEFile();
+    form->SaveVODEFile();
+    form->SaveVODEFile();
+    ASSERT_EQ(3u, saveAs.shown.size());
+    const SaveFileDialog& first = saveAs.shown[0];
+    const std::wregex pattern(L"Quenlit \\d{4}-\\d{2}-\\d{2} \\d{2}-\\d{2}-\\d{2} "
+                              L"\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}\\.VODE");
+    EXPECT_TRUE(std::regex_match(first.initialFileName, pattern)) << first.initialFileName;
+    EXPECT_NE(first.initialFileName, saveAs.shown[1].initialFileName);
+    EXPECT_EQ(L"VODE files|*.VODE|All files|*.*", first.filter);
+    EXPECT_EQ(0, first.filterIndex);
+    EXPECT_EQ(L"VODE", first.defaultExtension);
+    // Nothing remembered until a name is confirmed; cancelling stores nothing.
+    EXPECT_EQ(L"", first.initialDirectory);
+    EXPECT_EQ(L"", saveAs.shown[1].initialDirectory);
+    EXPECT_EQ(folder.Path(), saveAs.shown[2].initialDirectory);
+    EXPECT_EQ(folder.Path(), SettingsStore(App()).GetString(L"OFN Paths", L"Last open VODE directory", L""));
+}
+
+TEST_F(MainWindowTest, AnExportHoldsTheHeaderAndTheListExactly) {
+    auto form = Open();
+    const std::string computer = [] {
+        std::wstring name = esGetComputerName();
+        return std::string(name.begin(), name.end());
+    }();
+    ScriptedSaveAs saveAs({folder.File(L"two.VODE"), folder.File(L"empty.VODE"), L""});
+    form->txtURLs.SetText(L"https://a.example/\r\nhttps://b.example/");
+    form->SaveVODEFile();
+    const std::string two = ReadBytes(folder.File(L"two.VODE"));
+    const std::regex shape("\xEF\xBB\xBF" "Comp: " + computer + "\r\nDate: [^\r\n]+ [^\r\n]+\r\n\r\n"
+                           "https://a.example/\r\nhttps://b.example/");
+    EXPECT_TRUE(std::regex_match(two, shape)) << two;
+    form->txtURLs.SetText(L"");
+    form->SaveVODEFile();
+    const std::string empty = ReadBytes(folder.File(L"empty.VODE"));
+    EXPECT_EQ(0u, empty.find(Header(computer)));
+    EXPECT_EQ("\r\n\r\n", empty.substr(empty.size() - 4));
+    // Cancel writes nothing.
+    form->SaveVODEFile();
+    EXPECT_EQ("<missing>", ReadBytes(folder.File(L".VODE")));
+}
+
+TEST_F(MainWindowTest, AWriteProtectedExportIsRetriedWithTheSameContent) {
+    auto form = Open();
+    form->txtURLs.SetText(L"https://a.example/");
+    const std::wstring target = folder.File(L"locked.VODE");
+    WriteBytes(target, "old");
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    ScriptedSaveAs saveAs({target});
+    ScriptedBoxes boxes({IDRETRY, IDRETRY});
+    std::string firstAttempt;
+    boxes.onShow = [&](size_t index) {
+        if (index == 0) {
+            Sleep(1100); // a new assembly would carry a later time
+            form->txtURLs.SetText(L"https://changed.example/");
+            return;
+        }
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    };
+    SYSTEMTIME before;
+    GetLocalTime(&before);
+    form->SaveVODEFile();
+    ASSERT_EQ(2u, boxes.Seen().size());
+    EXPECT_EQ(0u, boxes.Seen()[0].text.find(target + L"\r\n\r\nCan't save VODE file.\r\n\r\nError 0x80070005"));
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_ABORTRETRYIGNORE), boxes.Seen()[0].type);
+    const std::string written = ReadBytes(target);
+    EXPECT_NE(std::string::npos, written.find("\r\n\r\nhttps://a.example/"));
+    std::wstring time = esFormatTime2(before);
+    EXPECT_NE(std::string::npos, written.find(std::string(time.begin(), time.end()))) << written;
+}
