@@ -1,0 +1,76 @@
+#include "TestSupport.h"
+#include "startup/modMain.h"
+#include "support/Form.h"
+#include "support/SupportFunctions.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+namespace {
+std::wstring AppData() { return esGetSpecialFolder(CSIDL_APPDATA); }
+std::wstring Company() { return AppData() + L"\\Pellomir"; }
+
+bool IsDirectory(const std::wstring& path) {
+    DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+struct StartupTest : ::testing::Test {
+    // The tests run in their own Wine prefix: its profile is theirs to change.
+    void SetUp() override { RemoveTree(Company()); }
+    void TearDown() override { RemoveTree(Company()); }
+};
+} // namespace
+
+// First of all: once this process has started the program, it is the first instance itself.
+TEST_F(StartupTest, ASecondInstanceEndsSilentlyWithoutTouchingTheFolder) {
+    HANDLE other = CreateMutexW(nullptr, FALSE, (std::wstring(L"Local\\") + kApplicationGuid).c_str());
+    ScriptedBoxes boxes({});
+    Main();
+    EXPECT_EQ(0, Form::OpenCount());
+    EXPECT_FALSE(IsDirectory(Company()));
+    EXPECT_TRUE(boxes.Seen().empty());
+    CloseHandle(other);
+}
+
+TEST_F(StartupTest, BothFolderLevelsAreMadeWhenAbsentAndLeftWhenPresent) {
+    ScriptedBoxes boxes({});
+    const std::wstring expected = AppData() + L"\\Pellomir\\Quenlit";
+    EXPECT_EQ(expected, GetDataFolder());
+    EXPECT_TRUE(IsDirectory(expected));
+    WriteBytes(expected + L"\\URLs.TXT", "kept");
+    EXPECT_EQ(expected, GetDataFolder());
+    EXPECT_EQ("kept", ReadBytes(expected + L"\\URLs.TXT"));
+    EXPECT_TRUE(boxes.Seen().empty());
+}
+
+TEST_F(StartupTest, AFileInTheWayIsReportedAndNoWindowOpens) {
+    WriteBytes(Company(), "not a folder");
+    ScriptedBoxes boxes({IDOK});
+    EXPECT_EQ(L"", GetDataFolder());
+    ASSERT_EQ(1u, boxes.Seen().size());
+    EXPECT_EQ(AppData() + L"\\Pellomir\\Quenlit\r\n\r\nНе удаётся создать или открыть каталог данных.",
+              boxes.Seen()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Seen()[0].type);
+    EXPECT_EQ(L"Tolvane - Quenlit", boxes.Seen()[0].caption);
+    SetDataFolder(L"");
+    StartApplication();
+    EXPECT_EQ(0, Form::OpenCount());
+    EXPECT_EQ(L"", DataFolder());
+    DeleteFileW(Company().c_str());
+}
+
+TEST_F(StartupTest, TheFirstInstanceShowsTheWindowOverItsDataFolder) {
+    ScriptedBoxes boxes({});
+    Main();
+    ASSERT_EQ(1, Form::OpenCount());
+    EXPECT_EQ(AppData() + L"\\Pellomir\\Quenlit", DataFolder());
+    HWND window = FindWindowW(L"QuenlitForm", L"Quenlit");
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(IsWindowVisible(window));
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, Form::OpenCount());
+    EXPECT_EQ("\xEF\xBB\xBF", ReadBytes(DataFolder() + L"\\URLs.TXT"));
+    EXPECT_TRUE(boxes.Seen().empty());
+}
