@@ -52,13 +52,15 @@ void TextFileIO::Write(const std::wstring& path, const std::wstring& text) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         ThrowWin32(ERROR_ACCESS_DENIED, L"Can't write \"" + path + L"\"");
 
-    const std::string bytes = "\xEF\xBB\xBF" + ToUtf8(text);
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+    const std::string bytes = ToUtf8(text);
     const std::wstring temporary = TemporaryName(path);
     {
         FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) ThrowLastError(L"Can't write \"" + path + L"\"");
         try {
+            WriteAll(file.Get(), kByteOrderMark, 3, path);
             WriteAll(file.Get(), bytes.data(), bytes.size(), path);
             if (!FlushFileBuffers(file.Get())) ThrowLastError(L"Can't write \"" + path + L"\"");
         } catch (...) {
