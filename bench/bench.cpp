@@ -29,7 +29,8 @@ double Measure(int runs, const std::function<void()>& work) {
     for (int i = 0; i < runs; ++i) {
         auto start = std::chrono::steady_clock::now();
         work();
-        times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        times.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
@@ -37,12 +38,14 @@ double Measure(int runs, const std::function<void()>& work) {
 
 std::wstring Links(int count) {
     std::wstring text;
-    for (int i = 0; i < count; ++i) text += (i ? L"\r\n" : L"") + std::wstring(L"https://example.com/page/") + std::to_wstring(i);
+    for (int i = 0; i < count; ++i)
+        text += (i ? L"\r\n" : L"") + std::wstring(L"https://example.com/page/") + std::to_wstring(i);
     return text;
 }
 
 void PutText(const std::wstring& text) {
-    while (!OpenClipboard(nullptr)) Sleep(1);
+    while (!OpenClipboard(nullptr))
+        Sleep(1);
     EmptyClipboard();
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
     memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
@@ -58,9 +61,11 @@ void BareCapture(HWND edit, const std::wstring& path, const std::wstring& link) 
     SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(link.c_str()));
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                   nullptr, nullptr);
     std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                        nullptr);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -74,8 +79,12 @@ void* operator new(size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
 
 int main() {
     wchar_t temp[MAX_PATH];
@@ -93,25 +102,30 @@ int main() {
 
     const int idleRuns = 20000;
     long before = g_allocations;
-    for (int i = 0; i < idleRuns; ++i) form.tmrClipboardCheck_Timer();
+    for (int i = 0; i < idleRuns; ++i)
+        form.tmrClipboardCheck_Timer();
     long idleAllocations = g_allocations - before;
-    double idle = Measure(15, [&] { for (int i = 0; i < idleRuns; ++i) form.tmrClipboardCheck_Timer(); });
+    double idle = Measure(15, [&] {
+        for (int i = 0; i < idleRuns; ++i)
+            form.tmrClipboardCheck_Timer();
+    });
     const UINT marker = RegisterClipboardFormatA("{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3}");
     double bare = Measure(15, [&] {
         for (int i = 0; i < idleRuns; ++i) {
             if (IsClipboardFormatAvailable(CF_TEXT)) IsClipboardFormatAvailable(marker);
         }
     });
-    std::printf("idle tick: %.3f us, two bare IsClipboardFormatAvailable: %.3f us, ratio %.2f, heap allocations in %d idle ticks: %ld\n",
+    std::printf("idle tick: %.3f us, two bare IsClipboardFormatAvailable: %.3f us, ratio %.2f, heap "
+                "allocations in %d idle ticks: %ld\n",
                 idle / idleRuns, bare / idleRuns, idle / bare, idleRuns, idleAllocations);
 
     // The same kind of control as the list: same styles, same font, same size.
     RECT listRect;
     GetClientRect(form.txtURLs.Handle(), &listRect);
-    HWND bareEdit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                    WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL |
-                                        ES_AUTOVSCROLL,
-                                    0, 0, listRect.right, listRect.bottom, form.Handle(), nullptr, nullptr, nullptr);
+    HWND bareEdit = CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"EDIT", L"",
+        WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0,
+        0, listRect.right, listRect.bottom, form.Handle(), nullptr, nullptr, nullptr);
     SendMessageW(bareEdit, WM_SETFONT, SendMessageW(form.txtURLs.Handle(), WM_GETFONT, 0, 0), FALSE);
     SendMessageW(bareEdit, EM_SETLIMITTEXT, 0, 0);
     const std::wstring barePath = folder + L"\\bare.txt";
@@ -125,11 +139,15 @@ int main() {
         for (int i = 0; i < 15; ++i) {
             PutText(L"https://new.example/" + std::to_wstring(++n)); // new content for the tick below
             captures.push_back(Measure(1, [&] { form.tmrClipboardCheck_Timer(); }));
-            bares.push_back(Measure(1, [&] { BareCapture(bareEdit, barePath, L"\r\nhttps://new.example/" + std::to_wstring(++n)); }));
+            bares.push_back(Measure(1, [&] {
+                BareCapture(bareEdit, barePath, L"\r\nhttps://new.example/" + std::to_wstring(++n));
+            }));
         }
-        for (auto* v : {&captures, &bares}) std::sort(v->begin(), v->end());
+        for (auto* v : {&captures, &bares})
+            std::sort(v->begin(), v->end());
         const double capture = captures[7], bareCapture = bares[7];
-        std::printf("capture (tag, read, test, append, save) with %6d links: %7.0f us, bare work %7.0f us, ratio %.2f\n",
+        std::printf("capture (tag, read, test, append, save) with %6d links: %7.0f us, bare work %7.0f us, "
+                    "ratio %.2f\n",
                     count, capture, bareCapture, capture / bareCapture);
     }
 

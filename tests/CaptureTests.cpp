@@ -38,7 +38,8 @@ TEST_F(MainWindowTest, CollectsEachCopiedLinkOnceAndSavesIt) {
     PutClipboardText(L"https://пример.рф/б");
     form->tmrClipboardCheck_Timer();
     EXPECT_EQ(L"https://a.example/\r\nhttps://a.example/\r\nhttps://пример.рф/б", form->txtURLs.Text());
-    EXPECT_EQ(Stored("https://a.example/\r\nhttps://a.example/\r\nhttps://\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80."
+    EXPECT_EQ(Stored("https://a.example/\r\nhttps://a.example/\r\nhttps://"
+                     "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80."
                      "\xD1\x80\xD1\x84/\xD0\xB1"),
               ReadBytes(ListFile()));
     EXPECT_EQ(3u, form->beeps.size());
@@ -46,8 +47,9 @@ TEST_F(MainWindowTest, CollectsEachCopiedLinkOnceAndSavesIt) {
 
 TEST_F(MainWindowTest, TextsThatAreNotLinksAreTaggedButNotCollected) {
     auto form = Open();
-    for (const wchar_t* text : {L"plain words", L"https://a.example/\r\n", L"https://a.example/\r\nhttps://b.example/",
-                                L"file:///C:/x.txt", L"FILE://server/x", L"\thttps://a.example/"}) {
+    for (const wchar_t* text :
+         {L"plain words", L"https://a.example/\r\n", L"https://a.example/\r\nhttps://b.example/",
+          L"file:///C:/x.txt", L"FILE://server/x", L"\thttps://a.example/"}) {
         PutClipboardText(text);
         form->tmrClipboardCheck_Timer();
         EXPECT_TRUE(IsClipboardFormatAvailable(MarkerFormat())) << text;
@@ -104,7 +106,8 @@ TEST_F(MainWindowTest, ContentHeldOpenByAnotherProgramIsTakenOnceItIsReleased) {
         HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         static DWORD WINAPI Run(void* p) {
             auto* h = static_cast<Holder*>(p);
-            HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            HWND owner =
+                CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
             OpenClipboard(owner);
             SetEvent(h->opened);
             WaitForSingleObject(h->release, INFINITE);

@@ -60,7 +60,8 @@ TEST_F(CreateComplexDirectoryTest, CreatesEveryMissingLevelOuterFirstOnRealFolde
     // All present: true, and nothing is created.
     g_passThrough = true;
     EXPECT_TRUE(CreateComplexDirectory(folder.File(L"a\\b\\c"), true, kSeen));
-    for (const std::string& call : g_calls) EXPECT_EQ(0u, call.find("GetFileAttributesW")) << call;
+    for (const std::string& call : g_calls)
+        EXPECT_EQ(0u, call.find("GetFileAttributesW")) << call;
 }
 
 TEST_F(CreateComplexDirectoryTest, SlashesDoubledAndTrailingBackslashesGiveTheSameLevels) {
@@ -72,9 +73,9 @@ TEST_F(CreateComplexDirectoryTest, SlashesDoubledAndTrailingBackslashesGiveTheSa
 
 TEST_F(CreateComplexDirectoryTest, DriveLettersKeepTheirCaseAndCallsGetTheRightForms) {
     EXPECT_TRUE(CreateComplexDirectory(L"c:\\one\\two", true, kSeen));
-    EXPECT_EQ((std::vector<std::string>{"GetFileAttributesW \\\\?\\c:\\one", "CreateDirectoryW \\\\?\\c:\\one",
-                                        "GetFileAttributesW \\\\?\\c:\\one\\two",
-                                        "CreateDirectoryW \\\\?\\c:\\one\\two"}),
+    EXPECT_EQ((std::vector<std::string>{
+                  "GetFileAttributesW \\\\?\\c:\\one", "CreateDirectoryW \\\\?\\c:\\one",
+                  "GetFileAttributesW \\\\?\\c:\\one\\two", "CreateDirectoryW \\\\?\\c:\\one\\two"}),
               g_calls);
     g_calls.clear();
     EXPECT_TRUE(CreateComplexDirectory(L"C:\\one", false, kSeen));

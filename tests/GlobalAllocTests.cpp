@@ -18,7 +18,8 @@ TEST(csGlobalAlloc, AllocLocksAZeroFilledBlockOfAtLeastTheSizeAsked) {
     EXPECT_NE(nullptr, block.hMemory());
     EXPECT_EQ(GlobalSize(block.hMemory()), block.BlockSize());
     EXPECT_GE(block.BlockSize(), 42u);
-    for (int i = 0; i < 42; ++i) ASSERT_EQ(0, p[i]);
+    for (int i = 0; i < 42; ++i)
+        ASSERT_EQ(0, p[i]);
 }
 
 TEST(csGlobalAlloc, AllocAgainFreesTheOldBlock) {

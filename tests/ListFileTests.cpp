@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "support/Errors.h"
 
 TEST_F(MainWindowTest, WithoutAFileTheListStartsEmptyAndTheFirstLinkCreatesIt) {
     ScriptedBoxes boxes({});
@@ -15,7 +16,8 @@ TEST_F(MainWindowTest, ThreeLinesLoadAndAreWrittenBackUnchangedAtClosing) {
     auto form = Open();
     EXPECT_EQ(L"https://a.example/\r\nhttps://b.example/\r\nhttps://c.example/", form->txtURLs.Text());
     EXPECT_TRUE(form->Unload());
-    EXPECT_EQ(Stored("https://a.example/\r\nhttps://b.example/\r\nhttps://c.example/"), ReadBytes(ListFile()));
+    EXPECT_EQ(Stored("https://a.example/\r\nhttps://b.example/\r\nhttps://c.example/"),
+              ReadBytes(ListFile()));
 }
 
 TEST_F(MainWindowTest, HandEditsAndAnEmptyListAreWhatIsSaved) {
@@ -40,7 +42,8 @@ TEST_F(MainWindowTest, AWriteProtectedFileAtClosingOffersAbortRetryIgnore) {
         form->DoCommand(kCmdMonospaceFont);
         EXPECT_FALSE(form->Unload());
         ASSERT_EQ(1u, boxes.Seen().size());
-        EXPECT_EQ(0u, boxes.Seen()[0].text.find(ListFile() + L"\r\n\r\nCan't save URLs file.\r\n\r\nError 0x80070005"));
+        EXPECT_EQ(0u, boxes.Seen()[0].text.find(ListFile() +
+                                                L"\r\n\r\nCan't save URLs file.\r\n\r\nError 0x80070005"));
         EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_ABORTRETRYIGNORE), boxes.Seen()[0].type);
         EXPECT_EQ(L"Tolvane - Quenlit", boxes.Seen()[0].caption);
     }
@@ -49,9 +52,12 @@ TEST_F(MainWindowTest, AWriteProtectedFileAtClosingOffersAbortRetryIgnore) {
     EXPECT_EQ(L"https://kept.example/", form->txtURLs.Text());
     EXPECT_NE(nullptr, form->Subclassing());
     EXPECT_NE(nullptr, form->SelectAllHook());
-    EXPECT_EQ(MF_CHECKED, GetMenuState(GetSystemMenu(form->Handle(), FALSE), kCmdMonospaceFont, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(MF_CHECKED,
+              GetMenuState(GetSystemMenu(form->Handle(), FALSE), kCmdMonospaceFont, MF_BYCOMMAND) &
+                  MF_CHECKED);
     HKEY key = nullptr;
-    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit", 0, KEY_READ, &key));
+    EXPECT_NE(ERROR_SUCCESS,
+              RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit", 0, KEY_READ, &key));
     {
         ScriptedBoxes boxes({IDRETRY});
         boxes.onShow = [&](size_t) { SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_NORMAL); };
@@ -111,11 +117,31 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeLoadedIsKeptAsideBeforeTheFirstSave) {
 
 TEST_F(MainWindowTest, AHundredThousandLinksLoadAndSaveWhole) {
     std::string bytes;
-    for (int i = 0; i < 100000; ++i) bytes += (i ? "\r\n" : "") + std::string("https://example.com/") + std::to_string(i);
+    for (int i = 0; i < 100000; ++i)
+        bytes += (i ? "\r\n" : "") + std::string("https://example.com/") + std::to_string(i);
     WriteBytes(ListFile(), bytes);
     auto form = Open();
     EXPECT_EQ(static_cast<int>(bytes.size()), form->txtURLs.TextLength());
     PutClipboardText(L"https://last.example/");
     form->tmrClipboardCheck_Timer();
     EXPECT_EQ(Stored(bytes + "\r\nhttps://last.example/"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, LoggingOffSavesTheListLikeAClose) {
+    auto form = Open();
+    form->txtURLs.SetText(L"typed before logging off");
+    SendMessageW(form->Handle(), WM_QUERYENDSESSION, 0, 0);
+    SendMessageW(form->Handle(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(IsWindow(form->Handle()));
+    EXPECT_EQ(Stored("typed before logging off"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, AnUnhandledErrorSavesTheListBeforeItIsReported) {
+    auto form = Open();
+    form->txtURLs.SetText(L"typed, never lost");
+    std::string atReport;
+    SetFatalReporterForTesting([&](HRESULT, const std::wstring&) { atReport = ReadBytes(ListFile()); });
+    Guarded(0, []() -> int { throw AppError{E_FAIL, L"something broke"}; });
+    SetFatalReporterForTesting(nullptr);
+    EXPECT_EQ(Stored("typed, never lost"), atReport);
 }

@@ -26,7 +26,11 @@ struct ScriptedSaveAs {
     ~ScriptedSaveAs() { SetSaveFileDialogHandler(nullptr); }
 };
 
-std::string Header(const std::string& rest) { return "\xEF\xBB\xBF" "Comp: " + rest; }
+std::string Header(const std::string& rest) {
+    return "\xEF\xBB\xBF"
+           "Comp: " +
+           rest;
+}
 } // namespace
 
 TEST_F(MainWindowTest, EachOptionSurvivesACloseAndARestart) {
@@ -41,10 +45,13 @@ TEST_F(MainWindowTest, EachOptionSurvivesACloseAndARestart) {
         EXPECT_EQ(command == kCmdThickBorder, again->ThickBorder());
         for (UINT id : {kCmdPCSpeakerBeep, kCmdMonospaceFont, kCmdThickBorder})
             EXPECT_EQ(id == command, Checked(*again, id)) << command << " " << id;
-        EXPECT_EQ(command == kCmdMonospaceFont ? L"Courier New" : L"Tahoma", again->txtURLs.GetFont()->Name());
+        EXPECT_EQ(command == kCmdMonospaceFont ? L"Courier New" : L"Tahoma",
+                  again->txtURLs.GetFont()->Name());
     }
-    for (const wchar_t* name : {L"PC Speaker Beep", L"Monospace Font", L"Thick Border", L"Window placement"}) {
-        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_ANY, nullptr, nullptr, nullptr))
+    for (const wchar_t* name :
+         {L"PC Speaker Beep", L"Monospace Font", L"Thick Border", L"Window placement"}) {
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_ANY, nullptr, nullptr, nullptr))
             << name;
     }
 }
@@ -102,7 +109,10 @@ TEST_F(MainWindowTest, AnExportHoldsTheHeaderAndTheListExactly) {
     form->txtURLs.SetText(L"https://a.example/\r\nhttps://b.example/");
     form->SaveVODEFile();
     const std::string two = ReadBytes(folder.File(L"two.VODE"));
-    const std::regex shape("\xEF\xBB\xBF" "Comp: " + computer + "\r\nDate: [^\r\n]+ [^\r\n]+\r\n\r\n"
+    const std::regex shape("\xEF\xBB\xBF"
+                           "Comp: " +
+                           computer +
+                           "\r\nDate: [^\r\n]+ [^\r\n]+\r\n\r\n"
                            "https://a.example/\r\nhttps://b.example/");
     EXPECT_TRUE(std::regex_match(two, shape)) << two;
     form->txtURLs.SetText(L"");
@@ -136,7 +146,8 @@ TEST_F(MainWindowTest, AWriteProtectedExportIsRetriedWithTheSameContent) {
     GetLocalTime(&before);
     form->SaveVODEFile();
     ASSERT_EQ(2u, boxes.Seen().size());
-    EXPECT_EQ(0u, boxes.Seen()[0].text.find(target + L"\r\n\r\nCan't save VODE file.\r\n\r\nError 0x80070005"));
+    EXPECT_EQ(0u,
+              boxes.Seen()[0].text.find(target + L"\r\n\r\nCan't save VODE file.\r\n\r\nError 0x80070005"));
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_ABORTRETRYIGNORE), boxes.Seen()[0].type);
     const std::string written = ReadBytes(target);
     EXPECT_NE(std::string::npos, written.find("\r\n\r\nhttps://a.example/"));

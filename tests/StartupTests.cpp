@@ -8,8 +8,12 @@
 #include <shlobj.h>
 
 namespace {
-std::wstring AppData() { return esGetSpecialFolder(CSIDL_APPDATA); }
-std::wstring Company() { return AppData() + L"\\Pellomir"; }
+std::wstring AppData() {
+    return esGetSpecialFolder(CSIDL_APPDATA);
+}
+std::wstring Company() {
+    return AppData() + L"\\Pellomir";
+}
 
 bool IsDirectory(const std::wstring& path) {
     DWORD a = GetFileAttributesW(path.c_str());

@@ -13,7 +13,8 @@
 namespace {
 // A throw-away registry key for the store.
 struct ScratchApp {
-    Application app{L"Tolvane - Test", L"QuenlitTest" + std::to_wstring(GetCurrentProcessId()), L"Pellomir", L"1.0.0"};
+    Application app{L"Tolvane - Test", L"QuenlitTest" + std::to_wstring(GetCurrentProcessId()), L"Pellomir",
+                    L"1.0.0"};
     ~ScratchApp() { RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Pellomir\\" + app.product).c_str()); }
 };
 
@@ -37,7 +38,8 @@ TEST(SettingsStore, ValuesRoundTripAndWrongKindsReadAsDefaults) {
     store.SetBool(L"", L"PC Speaker Beep", true);
     store.SetString(L"OFN Paths", L"Last open VODE directory", L"C:\\Out");
     EXPECT_TRUE(SettingsStore(scratch.app).GetBool(L"", L"PC Speaker Beep", false));
-    EXPECT_EQ(L"C:\\Out", SettingsStore(scratch.app).GetString(L"OFN Paths", L"Last open VODE directory", L""));
+    EXPECT_EQ(L"C:\\Out",
+              SettingsStore(scratch.app).GetString(L"OFN Paths", L"Last open VODE directory", L""));
 
     const std::wstring key = L"Software\\Pellomir\\" + scratch.app.product;
     RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Thick Border", REG_SZ, L"yes", 8);
@@ -47,7 +49,8 @@ TEST(SettingsStore, ValuesRoundTripAndWrongKindsReadAsDefaults) {
     EXPECT_FALSE(store.GetBool(L"", L"Thick Border", false));
     EXPECT_FALSE(store.GetBool(L"", L"Monospace Font", false));
     DWORD one = 1;
-    RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\OFN Paths").c_str(), L"Last open VODE directory", REG_DWORD, &one, 4);
+    RegSetKeyValueW(HKEY_CURRENT_USER, (key + L"\\OFN Paths").c_str(), L"Last open VODE directory", REG_DWORD,
+                    &one, 4);
     EXPECT_EQ(L"dflt", store.GetString(L"OFN Paths", L"Last open VODE directory", L"dflt"));
 }
 
@@ -111,7 +114,8 @@ TEST(ClipboardText, WaitsBrieflyForAnotherHolderAndThenGivesUp) {
         static DWORD WINAPI Run(void* p) {
             auto* h = static_cast<Holder*>(p);
             // Another owner window: Wine lets two openers without a window share the clipboard.
-            HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+            HWND owner =
+                CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
             OpenClipboard(owner);
             SetEvent(h->opened);
             Sleep(h->ms);
@@ -137,7 +141,8 @@ TEST(ClipboardText, WaitsBrieflyForAnotherHolderAndThenGivesUp) {
 TEST(RealDialogs, ErrorPromptShowsMessageNumberAndDescriptionAndClearsTheRecord) {
     ErrorRecord error{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), L"Access is denied."};
     DialogAnswerer answer(App().title, [](HWND box) { ClickButton(box, IDRETRY); });
-    int answerCode = TheErrorPrompt().Show(error, MB_ICONERROR | MB_ABORTRETRYIGNORE, L"C:\\x\\URLs.TXT\r\n\r\nCan't save URLs file.");
+    int answerCode = TheErrorPrompt().Show(error, MB_ICONERROR | MB_ABORTRETRYIGNORE,
+                                           L"C:\\x\\URLs.TXT\r\n\r\nCan't save URLs file.");
     EXPECT_TRUE(answer.Answered());
     EXPECT_EQ(IDRETRY, answerCode);
     EXPECT_NE(std::wstring::npos, answer.SeenText().find(L"Can't save URLs file."));
@@ -155,7 +160,8 @@ TEST(RealDialogs, SaveAsDialogReturnsTheTypedNameWithTheDefaultExtension) {
     const std::wstring typed = folder.File(L"typed");
     DialogAnswerer answer(L"Save As", [&](HWND box) {
         for (int id : {0x47c, 0x480}) // the file name box: combo box or edit, by dialog version
-            if (HWND name = GetDlgItem(box, id)) SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+            if (HWND name = GetDlgItem(box, id))
+                SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
         ClickButton(box, IDOK);
     });
     ASSERT_TRUE(dialog.Show());

@@ -48,11 +48,12 @@ TEST(SupportFunctions, DataFolderNameDropsThePrefixInAnyCaseAndUsesProperCase) {
 }
 
 TEST(SupportFunctions, AddTextAppendsPast30000CharactersAndKeepsTheSelection) {
-    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0, 200, 100, nullptr, nullptr, nullptr,
-                                nullptr);
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0,
+                                0, 200, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, edit);
     std::wstring line(1000, L'x');
-    for (int i = 0; i < 40; ++i) asTextBoxAddText(edit, line);
+    for (int i = 0; i < 40; ++i)
+        asTextBoxAddText(edit, line);
     EXPECT_EQ(40000, GetWindowTextLengthW(edit));
     SendMessageW(edit, EM_SETSEL, 5, 10);
     asTextBoxAddText(edit, L"\r\nend");
@@ -74,10 +75,11 @@ TEST(SupportFunctions, RegisterAppPathRecordsTheProgram) {
     esRegisterAppPath();
     wchar_t path[MAX_PATH], stored[MAX_PATH];
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" +
-                       std::wstring(wcsrchr(path, L'\\') + 1);
+    std::wstring key =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + std::wstring(wcsrchr(path, L'\\') + 1);
     DWORD size = sizeof(stored);
-    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, stored, &size));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, stored, &size));
     EXPECT_STREQ(path, stored);
     RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
 }

@@ -17,7 +17,9 @@ TempFolder::TempFolder() {
     if (!CreateDirectoryW(path_.c_str(), nullptr)) throw std::runtime_error("can't make a temporary folder");
 }
 
-TempFolder::~TempFolder() { RemoveTree(path_); }
+TempFolder::~TempFolder() {
+    RemoveTree(path_);
+}
 
 void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW data;
@@ -40,13 +42,14 @@ void RemoveTree(const std::wstring& path) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
     std::string bytes;
     char buffer[65536];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read) bytes.append(buffer, read);
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read)
+        bytes.append(buffer, read);
     CloseHandle(file);
     return bytes;
 }
@@ -68,7 +71,9 @@ ScriptedBoxes::ScriptedBoxes(std::vector<int> answers) : answers_(std::move(answ
     });
 }
 
-ScriptedBoxes::~ScriptedBoxes() { SetMessageBoxHandler(nullptr); }
+ScriptedBoxes::~ScriptedBoxes() {
+    SetMessageBoxHandler(nullptr);
+}
 
 void PumpFor(DWORD milliseconds) {
     const DWORD start = GetTickCount();
@@ -143,5 +148,6 @@ DWORD WINAPI DialogAnswerer::Run(void* param) {
 }
 
 void ClickButton(HWND dialog, int id) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }

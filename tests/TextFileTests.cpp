@@ -20,7 +20,8 @@ TEST(TextFileIO, EveryAwkwardTextComesBackUnchanged) {
     TempFolder folder;
     TextFileIO io;
     std::wstring big;
-    for (int i = 0; i < 100000; ++i) big += L"https://example.com/page/" + std::to_wstring(i) + L"\r\n";
+    for (int i = 0; i < 100000; ++i)
+        big += L"https://example.com/page/" + std::to_wstring(i) + L"\r\n";
     const std::wstring texts[] = {L"",
                                   L"\r",
                                   L"\n",
@@ -36,7 +37,9 @@ TEST(TextFileIO, EveryAwkwardTextComesBackUnchanged) {
         io.Write(folder.File(L"URLs.TXT"), text);
         EXPECT_EQ(text, io.Read(folder.File(L"URLs.TXT"))) << text.size();
     }
-    EXPECT_EQ("\xEF\xBB\xBF" "a\rb\nc\r\nd", (io.Write(folder.File(L"x.txt"), L"a\rb\nc\r\nd"), ReadBytes(folder.File(L"x.txt"))));
+    EXPECT_EQ("\xEF\xBB\xBF"
+              "a\rb\nc\r\nd",
+              (io.Write(folder.File(L"x.txt"), L"a\rb\nc\r\nd"), ReadBytes(folder.File(L"x.txt"))));
     EXPECT_TRUE(NoTemporaryLeft(folder));
 }
 
@@ -45,7 +48,8 @@ TEST(TextFileIO, ReadsAnsiUtf16AndUtf8WithoutMark) {
     TextFileIO io;
     WriteBytes(folder.File(L"utf8.txt"), "caf\xC3\xA9");
     EXPECT_EQ(L"café", io.Read(folder.File(L"utf8.txt")));
-    WriteBytes(folder.File(L"le.txt"), "\xFF\xFE" "a\0\x16\x04"s);
+    WriteBytes(folder.File(L"le.txt"), "\xFF\xFE"
+                                       "a\0\x16\x04"s);
     EXPECT_EQ(L"aЖ", io.Read(folder.File(L"le.txt")));
     WriteBytes(folder.File(L"be.txt"), "\xFE\xFF\0a\x04\x16"s);
     EXPECT_EQ(L"aЖ", io.Read(folder.File(L"be.txt")));

@@ -16,13 +16,16 @@ UINT g_markerFormat = 0;
 UINT g_privateFormats[2] = {0, 0};
 } // namespace
 
-UINT MarkerFormat() { return g_markerFormat; }
+UINT MarkerFormat() {
+    return g_markerFormat;
+}
 
 void frmMain::RegisterMarkerFormat() {
     if (g_markerFormat != 0) return;
     g_markerFormat = RegisterClipboardFormatA(ToAnsi(kApplicationGuid).c_str());
     if (g_markerFormat == 0) {
-        MsgBox(L"Не удалось зарегистрировать формат буфера обмена. Таймер будет отключен.", MB_OK | MB_ICONERROR);
+        MsgBox(L"Не удалось зарегистрировать формат буфера обмена. Таймер будет отключен.",
+               MB_OK | MB_ICONERROR);
         tmrClipboardCheck.SetEnabled(false);
         return;
     }

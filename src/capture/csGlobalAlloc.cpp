@@ -4,7 +4,9 @@
 
 namespace {
 // A development trace only: never shown to the user, never changes a result.
-void Trace(const std::wstring& text) { OutputDebugStringW((L"csGlobalAlloc" + text + L"\n").c_str()); }
+void Trace(const std::wstring& text) {
+    OutputDebugStringW((L"csGlobalAlloc" + text + L"\n").c_str());
+}
 } // namespace
 
 UINT csGlobalAlloc::Flags(bool fixed, bool ddeShare, bool discardable, bool noCompact, bool noDiscard,
@@ -30,7 +32,8 @@ void csGlobalAlloc::Unlock(const wchar_t* operation) {
     if (!GlobalUnlock(handle_)) {
         DWORD error = GetLastError();
         if (error != ERROR_SUCCESS)
-            Trace(std::wstring(operation) + L" ==> GlobalUnlock() failed! Err code: " + std::to_wstring(error));
+            Trace(std::wstring(operation) + L" ==> GlobalUnlock() failed! Err code: " +
+                  std::to_wstring(error));
     }
     ptr_ = nullptr;
 }

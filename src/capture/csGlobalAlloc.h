@@ -21,7 +21,8 @@ class csGlobalAlloc {
     // The size the system reports, which may exceed the size asked for.
     SIZE_T BlockSize() const { return handle_ ? GlobalSize(handle_) : 0; }
 
-    static UINT Flags(bool fixed, bool ddeShare, bool discardable, bool noCompact, bool noDiscard, bool zeroInit);
+    static UINT Flags(bool fixed, bool ddeShare, bool discardable, bool noCompact, bool noDiscard,
+                      bool zeroInit);
 
   private:
     void Unlock(const wchar_t* operation);

@@ -8,7 +8,9 @@ namespace {
 const wchar_t kURLsFile[] = L"URLs.TXT";
 }
 
-std::wstring frmMain::URLsFilePath() const { return esBuildFileName(DataFolder(), kURLsFile, 0); }
+std::wstring frmMain::URLsFilePath() const {
+    return esBuildFileName(DataFolder(), kURLsFile, 0);
+}
 
 void frmMain::LoadURLs() {
     Err().Clear();
@@ -23,8 +25,8 @@ void frmMain::LoadURLs() {
             return;
         }
         listFileUnread_ = true;
-        if (TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_RETRYCANCEL, path + L"\r\n\r\nCan't load URLs file.") !=
-            IDRETRY)
+        if (TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_RETRYCANCEL,
+                                  path + L"\r\n\r\nCan't load URLs file.") != IDRETRY)
             return;
     }
 }
@@ -39,7 +41,8 @@ void frmMain::KeepUnreadableList(const std::wstring& path) {
         wchar_t stamp[32];
         swprintf(stamp, 32, L"%04u-%02u-%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
                  now.wMinute, now.wSecond);
-        const std::wstring backup = esBuildFileName(DataFolder(), L"URLs (unread " + std::wstring(stamp) + L").TXT");
+        const std::wstring backup =
+            esBuildFileName(DataFolder(), L"URLs (unread " + std::wstring(stamp) + L").TXT");
         if (!MoveFileExW(path.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED))
             ThrowLastError(L"Can't keep the unreadable list file \"" + path + L"\" aside");
     }

@@ -17,8 +17,8 @@ std::wstring frmMain::GetSaveFileNameVODE() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     wchar_t stamp[32];
-    swprintf(stamp, 32, L"%04u-%02u-%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-             now.wSecond);
+    swprintf(stamp, 32, L"%04u-%02u-%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
 
     SaveFileDialog dialog;
     dialog.initialFileName = L"Quenlit " + std::wstring(stamp) + L" " + ToUpper(esGetNewGUID()) + L".VODE";

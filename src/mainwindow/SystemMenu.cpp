@@ -45,7 +45,8 @@ void frmMain::BuildSystemMenu() {
 
 void frmMain::RemoveSystemMenuItems() {
     HMENU menu = GetSystemMenu(Handle(), FALSE);
-    for (const MenuItem& item : kMenuItems) RemoveMenu(menu, item.id, MF_BYCOMMAND);
+    for (const MenuItem& item : kMenuItems)
+        RemoveMenu(menu, item.id, MF_BYCOMMAND);
 }
 
 void frmMain::UpdateMenuChecks() {
@@ -73,7 +74,8 @@ HRESULT frmMain::WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARA
     return IWyndrelCallback_WindowProc(wyndrelObject, hWnd, uMsg, wParam, lParam, retVal, noDef);
 }
 
-HRESULT frmMain::IWyndrelCallback_WindowProc(Wyndrel&, HWND, UINT& uMsg, WPARAM& wParam, LPARAM&, LRESULT&, bool&) {
+HRESULT frmMain::IWyndrelCallback_WindowProc(Wyndrel&, HWND, UINT& uMsg, WPARAM& wParam, LPARAM&, LRESULT&,
+                                             bool&) {
     // The whole wParam: our identifiers are not multiples of 16, so masking with 0xFFF0 would change them.
     if (uMsg == WM_SYSCOMMAND) DoCommand(static_cast<UINT>(wParam));
     return S_OK;

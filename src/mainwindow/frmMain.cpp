@@ -91,7 +91,9 @@ void frmMain::ApplyListFont() {
     Step([&] { txtURLs.SetFont(monospaceFont_ ? monospaceListFont_ : normalListFont_); });
 }
 
-void frmMain::Form_DpiChanged() { txtURLs.RefreshFont(); }
+void frmMain::Form_DpiChanged() {
+    txtURLs.RefreshFont();
+}
 
 void frmMain::Sound(bool pcSpeaker) {
     if (pcSpeaker)

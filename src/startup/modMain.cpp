@@ -18,11 +18,17 @@ std::wstring g_dataFolder;
 std::unique_ptr<InstanceGuard> g_instanceGuard;
 std::unique_ptr<frmMain> g_mainWindow;
 
-bool IsWordSeparator(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r') || c == L'\0'; }
+bool IsWordSeparator(wchar_t c) {
+    return c == L' ' || (c >= L'\t' && c <= L'\r') || c == L'\0';
+}
 } // namespace
 
-const std::wstring& DataFolder() { return g_dataFolder; }
-void SetDataFolder(const std::wstring& folder) { g_dataFolder = folder; }
+const std::wstring& DataFolder() {
+    return g_dataFolder;
+}
+void SetDataFolder(const std::wstring& folder) {
+    g_dataFolder = folder;
+}
 
 void Main() {
     esRegisterAppPath();

@@ -35,7 +35,8 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 }
 } // namespace
 
-void AboutBox::Show(HWND owner, const Application& app, const std::wstring& extraText, const std::wstring& credit) {
+void AboutBox::Show(HWND owner, const Application& app, const std::wstring& extraText,
+                    const std::wstring& credit) {
     AboutData data{&app, &extraText, &credit};
     if (DialogBoxParamW(AppInstance(), MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc,
                         reinterpret_cast<LPARAM>(&data)) == -1)

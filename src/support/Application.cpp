@@ -15,8 +15,9 @@ std::wstring ModuleVersion() {
     if (!GetFileVersionInfoW(path, 0, size, data.data()) ||
         !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info)
         return L"0.0.0";
-    return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(info->dwFileVersionMS)) +
-           L"." + std::to_wstring(HIWORD(info->dwFileVersionLS));
+    return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." +
+           std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
+           std::to_wstring(HIWORD(info->dwFileVersionLS));
 }
 } // namespace
 
@@ -25,4 +26,6 @@ const Application& App() {
     return app;
 }
 
-HINSTANCE AppInstance() { return GetModuleHandleW(nullptr); }
+HINSTANCE AppInstance() {
+    return GetModuleHandleW(nullptr);
+}

@@ -9,8 +9,9 @@ std::wstring ClipboardText::Read() {
     for (int attempt = 0;; ++attempt) {
         ClipboardLock clipboard(nullptr);
         if (!clipboard.IsOpen()) {
-            if (attempt == 5) throw AppError{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
-                                             L"The clipboard is in use by another program."};
+            if (attempt == 5)
+                throw AppError{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
+                               L"The clipboard is in use by another program."};
             Sleep(10);
             continue;
         }

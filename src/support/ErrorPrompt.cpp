@@ -3,7 +3,8 @@
 #include "MessageBox.h"
 
 int ErrorPrompt::Show(ErrorRecord& error, UINT type, const std::wstring& message) {
-    std::wstring text = message + L"\r\n\r\nError " + FormatErrorNumber(error.number) + L": " + error.description;
+    std::wstring text =
+        message + L"\r\n\r\nError " + FormatErrorNumber(error.number) + L": " + error.description;
     error.Clear();
     return MsgBox(text, type);
 }

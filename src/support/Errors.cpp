@@ -14,7 +14,8 @@ std::wstring SystemMessage(DWORD code) {
     DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                       FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length ? std::wstring(buffer, length) : L"System error " + std::to_wstring(code) + L".";
+    std::wstring text =
+        length ? std::wstring(buffer, length) : L"System error " + std::to_wstring(code) + L".";
     LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
@@ -55,7 +56,9 @@ ErrorRecord CurrentErrorAsRecord() noexcept {
     }
 }
 
-void SetBeforeFatalExit(std::function<void()> hook) { g_beforeFatalExit = std::move(hook); }
+void SetBeforeFatalExit(std::function<void()> hook) {
+    g_beforeFatalExit = std::move(hook);
+}
 
 void SetFatalReporterForTesting(std::function<void(HRESULT, const std::wstring&)> reporter) {
     g_fatalReporter = std::move(reporter);
@@ -77,7 +80,8 @@ void FatalError(HRESULT number, const std::wstring& description) noexcept {
         return;
     }
     std::wstring text = L"The program has met an error it cannot recover from and will close.\r\n\r\n"
-                        L"Error " + FormatErrorNumber(number) + L": " + description;
+                        L"Error " +
+                        FormatErrorNumber(number) + L": " + description;
     MessageBoxW(nullptr, text.c_str(), L"Tolvane - Quenlit", MB_OK | MB_ICONERROR | MB_TASKMODAL);
     ExitProcess(static_cast<UINT>(number));
 }

@@ -8,7 +8,8 @@ class Font {
   public:
     // What a new font object has until its properties are set.
     Font() = default;
-    Font(std::wstring name, double points, BYTE charset) : name_(std::move(name)), points_(points), charset_(charset) {}
+    Font(std::wstring name, double points, BYTE charset)
+        : name_(std::move(name)), points_(points), charset_(charset) {}
 
     const std::wstring& Name() const { return name_; }
     double Size() const { return points_; }

@@ -24,7 +24,9 @@ ATOM RegisterFormClass(WNDPROC proc) {
     return atom;
 }
 
-int ToPixels(double twips, double twipsPerPixel) { return static_cast<int>(std::lround(twips / twipsPerPixel)); }
+int ToPixels(double twips, double twipsPerPixel) {
+    return static_cast<int>(std::lround(twips / twipsPerPixel));
+}
 
 Form* FormFromWindow(HWND window) {
     HWND root = GetAncestor(window, GA_ROOT);
@@ -39,17 +41,20 @@ Form* FormFromWindow(HWND window) {
 
 void TextBox::Create(HWND parent, int id, double left, double top, double width, double height) {
     const double tpp = 1440.0 / WindowDpi(parent);
-    handle_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
-                                  ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN,
-                              ToPixels(left, tpp), ToPixels(top, tpp), ToPixels(width, tpp), ToPixels(height, tpp),
-                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance(), nullptr);
+    handle_ =
+        CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
+                            ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_WANTRETURN,
+                        ToPixels(left, tpp), ToPixels(top, tpp), ToPixels(width, tpp), ToPixels(height, tpp),
+                        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), AppInstance(), nullptr);
     if (!handle_) ThrowLastError(L"Can't create the text box");
     // The default limit (30,000 characters) would silently drop appends to a long list.
     SendMessageW(handle_, EM_SETLIMITTEXT, 0, 0);
 }
 
-int TextBox::TextLength() const { return GetWindowTextLengthW(handle_); }
+int TextBox::TextLength() const {
+    return GetWindowTextLengthW(handle_);
+}
 
 std::wstring TextBox::Text() const {
     std::wstring text(static_cast<size_t>(TextLength()) + 1, L'\0');
@@ -77,13 +82,15 @@ void TextBox::RefreshFont() {
 void TextBox::Move(double left, double top, double width, double height) {
     if (width < 0 || height < 0) throw AppError{E_INVALIDARG, L"Invalid procedure call or argument."};
     const double tpp = 1440.0 / WindowDpi(handle_);
-    if (!MoveWindow(handle_, ToPixels(left, tpp), ToPixels(top, tpp), ToPixels(width, tpp), ToPixels(height, tpp),
-                    TRUE))
+    if (!MoveWindow(handle_, ToPixels(left, tpp), ToPixels(top, tpp), ToPixels(width, tpp),
+                    ToPixels(height, tpp), TRUE))
         ThrowLastError(L"Can't move the text box");
 }
 
-TextBox::KeySubscription::KeySubscription(TextBox& box, ITextBoxKeyEvents& sink) : handle_(box.Handle()), sink_(sink) {
-    if (!SetWindowSubclass(handle_, Proc, reinterpret_cast<UINT_PTR>(this), reinterpret_cast<DWORD_PTR>(this)))
+TextBox::KeySubscription::KeySubscription(TextBox& box, ITextBoxKeyEvents& sink)
+    : handle_(box.Handle()), sink_(sink) {
+    if (!SetWindowSubclass(handle_, Proc, reinterpret_cast<UINT_PTR>(this),
+                           reinterpret_cast<DWORD_PTR>(this)))
         throw AppError{E_FAIL, L"Can't watch the text box's keys."};
 }
 
@@ -91,8 +98,8 @@ TextBox::KeySubscription::~KeySubscription() {
     if (IsWindow(handle_)) RemoveWindowSubclass(handle_, Proc, reinterpret_cast<UINT_PTR>(this));
 }
 
-LRESULT CALLBACK TextBox::KeySubscription::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                                DWORD_PTR data) {
+LRESULT CALLBACK TextBox::KeySubscription::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                                UINT_PTR, DWORD_PTR data) {
     auto* self = reinterpret_cast<KeySubscription*>(data);
     if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
         int keyCode = static_cast<int>(wParam);
@@ -151,8 +158,8 @@ int ShiftState() {
 }
 
 Form::Form(std::wstring caption, int clientWidthTwips, int clientHeightTwips, std::shared_ptr<Font> font)
-    : caption_(std::move(caption)), clientWidthTwips_(clientWidthTwips), clientHeightTwips_(clientHeightTwips),
-      font_(std::move(font)) {}
+    : caption_(std::move(caption)), clientWidthTwips_(clientWidthTwips),
+      clientHeightTwips_(clientHeightTwips), font_(std::move(font)) {}
 
 Form::~Form() {
     if (handle_) {
@@ -165,8 +172,8 @@ Form::~Form() {
 void Form::Load() {
     if (handle_) return;
     RegisterFormClass(WndProc);
-    HWND window = CreateWindowExW(0, kFormClass, caption_.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  400, 300, nullptr, nullptr, AppInstance(), this);
+    HWND window = CreateWindowExW(0, kFormClass, caption_.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 400, 300, nullptr, nullptr, AppInstance(), this);
     if (!window) ThrowLastError(L"Can't create the window");
     ++openCount_;
     // The designed client size, at the DPI of the monitor the window is on.
@@ -206,7 +213,9 @@ bool Form::Unload() {
     return true;
 }
 
-UINT Form::Dpi() const { return WindowDpi(handle_); }
+UINT Form::Dpi() const {
+    return WindowDpi(handle_);
+}
 
 double Form::ScaleWidth() const {
     RECT rc{};
@@ -304,7 +313,8 @@ void Dispatch(MSG& msg) {
 
 void RunMessageLoop() {
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        Dispatch(msg);
 }
 
 void DoEvents() {

@@ -17,12 +17,13 @@ Font& HelpFont() {
 LRESULT CALLBACK HelpProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: {
-        HWND text = CreateWindowExW(0, L"EDIT", L"",
-                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                                    0, 0, 0, 0, window, reinterpret_cast<HMENU>(1), AppInstance(), nullptr);
+        HWND text = CreateWindowExW(
+            0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+            0, 0, 0, 0, window, reinterpret_cast<HMENU>(1), AppInstance(), nullptr);
         if (!text) return -1;
         return Guarded(LRESULT{0}, [&] {
-            SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(HelpFont().Handle(WindowDpi(window))), FALSE);
+            SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(HelpFont().Handle(WindowDpi(window))),
+                         FALSE);
             SetWindowTextW(text, HelpText().c_str());
             return LRESULT{0};
         });
@@ -70,8 +71,8 @@ HWND ShowHelpWindow() {
     }
     const UINT dpi = WindowDpi(nullptr);
     HWND window = CreateWindowExW(0, kHelpClass, (App().product + L" Help").c_str(), WS_OVERLAPPEDWINDOW,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(560, dpi, 96), MulDiv(520, dpi, 96), nullptr,
-                                  nullptr, AppInstance(), nullptr);
+                                  CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(560, dpi, 96), MulDiv(520, dpi, 96),
+                                  nullptr, nullptr, AppInstance(), nullptr);
     if (!window) ThrowLastError(L"Can't open the help window");
     ShowWindow(window, SW_SHOWNORMAL);
     return window;

@@ -36,5 +36,6 @@ bool InstanceGuard::Check(const std::wstring& instanceName) {
 }
 
 void InstanceGuard::SetWindow(HWND window) {
-    if (!SetPropW(window, name_.c_str(), reinterpret_cast<HANDLE>(1))) ThrowLastError(L"Can't mark the window");
+    if (!SetPropW(window, name_.c_str(), reinterpret_cast<HANDLE>(1)))
+        ThrowLastError(L"Can't mark the window");
 }

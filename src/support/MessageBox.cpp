@@ -13,4 +13,6 @@ int MsgBox(const std::wstring& text, UINT type, const std::wstring& caption) {
     return MessageBoxW(owner, text.c_str(), title.c_str(), type);
 }
 
-void SetMessageBoxHandler(MessageBoxHandler handler) { g_handler = std::move(handler); }
+void SetMessageBoxHandler(MessageBoxHandler handler) {
+    g_handler = std::move(handler);
+}

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-using MessageBoxHandler = std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption,
-                                            UINT type)>;
+using MessageBoxHandler =
+    std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)>;
 
 // Caption defaults to the application title; owner is the thread's active window.
 int MsgBox(const std::wstring& text, UINT type, const std::wstring& caption = {});

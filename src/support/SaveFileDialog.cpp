@@ -11,7 +11,9 @@ namespace {
 std::function<bool(SaveFileDialog&)> g_handler;
 }
 
-void SetSaveFileDialogHandler(std::function<bool(SaveFileDialog&)> handler) { g_handler = std::move(handler); }
+void SetSaveFileDialogHandler(std::function<bool(SaveFileDialog&)> handler) {
+    g_handler = std::move(handler);
+}
 
 bool SaveFileDialog::Show() {
     if (g_handler) return g_handler(*this);

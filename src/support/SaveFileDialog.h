@@ -7,9 +7,9 @@
 
 class SaveFileDialog {
   public:
-    std::wstring fileName;       // out: the confirmed full path
+    std::wstring fileName; // out: the confirmed full path
     HWND owner = nullptr;
-    std::wstring filter;         // "Description|*.ext|..."
+    std::wstring filter; // "Description|*.ext|..."
     int filterIndex = 0;
     std::wstring initialFileName;
     std::wstring initialDirectory;

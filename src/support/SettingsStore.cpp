@@ -49,8 +49,8 @@ bool SettingsStore::Query(const std::wstring& section, const std::wstring& key, 
 void SettingsStore::Store(const std::wstring& section, const std::wstring& key, DWORD type, const void* data,
                           DWORD size) {
     HKEY raw = nullptr;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, SectionPath(section).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                     nullptr, &raw, nullptr);
+    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, SectionPath(section).c_str(), 0, nullptr, 0,
+                                     KEY_SET_VALUE, nullptr, &raw, nullptr);
     if (status != ERROR_SUCCESS) ThrowWin32(status, L"Can't store the setting \"" + key + L"\"");
     RegKey sectionKey(raw);
     status = RegSetValueExW(sectionKey.Get(), key.c_str(), 0, type, static_cast<const BYTE*>(data), size);
@@ -79,17 +79,19 @@ std::wstring SettingsStore::GetString(const std::wstring& section, const std::ws
         return defaultValue;
     std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ, &type, text.data(), &size) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ, &type, text.data(),
+                     &size) != ERROR_SUCCESS)
         return defaultValue;
     return text.data();
 }
 
-void SettingsStore::SetString(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+void SettingsStore::SetString(const std::wstring& section, const std::wstring& key,
+                              const std::wstring& value) {
     Store(section, key, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-void SettingsStore::SaveWindowPlacement(const std::wstring& section, const std::wstring& key, const Form& form) {
+void SettingsStore::SaveWindowPlacement(const std::wstring& section, const std::wstring& key,
+                                        const Form& form) {
     WINDOWPLACEMENT wp{sizeof(wp)};
     if (!GetWindowPlacement(form.Handle(), &wp)) ThrowLastError(L"Can't read the window placement");
     StoredPlacement stored{wp.rcNormalPosition,
@@ -99,7 +101,8 @@ void SettingsStore::SaveWindowPlacement(const std::wstring& section, const std::
     Store(section, key, REG_BINARY, &stored, sizeof(stored));
 }
 
-void SettingsStore::LoadWindowPlacement(const std::wstring& section, const std::wstring& key, Form& form) const {
+void SettingsStore::LoadWindowPlacement(const std::wstring& section, const std::wstring& key,
+                                        Form& form) const {
     StoredPlacement stored{};
     if (!Query(section, key, REG_BINARY, &stored, sizeof(stored))) return;
     if (stored.normal.right <= stored.normal.left || stored.normal.bottom <= stored.normal.top) return;

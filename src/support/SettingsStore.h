@@ -28,7 +28,9 @@ class SettingsStore {
 
   private:
     std::wstring SectionPath(const std::wstring& section) const;
-    bool Query(const std::wstring& section, const std::wstring& key, DWORD type, void* data, DWORD size) const;
-    void Store(const std::wstring& section, const std::wstring& key, DWORD type, const void* data, DWORD size);
+    bool Query(const std::wstring& section, const std::wstring& key, DWORD type, void* data,
+               DWORD size) const;
+    void Store(const std::wstring& section, const std::wstring& key, DWORD type, const void* data,
+               DWORD size);
     std::wstring keyPath_;
 };

@@ -18,8 +18,8 @@ void esRegisterAppPath() {
     std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
     key += name ? name + 1 : path;
     HKEY raw = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw,
+                        nullptr) != ERROR_SUCCESS)
         return;
     RegKey appKey(raw);
     RegSetValueExW(appKey.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
@@ -123,7 +123,9 @@ std::wstring esFormatDate2(const SYSTEMTIME& moment, int, int) {
     return FormatMoment(GetDateFormatW, moment, DATE_SHORTDATE);
 }
 
-std::wstring esFormatTime2(const SYSTEMTIME& moment, int, int) { return FormatMoment(GetTimeFormatW, moment, 0); }
+std::wstring esFormatTime2(const SYSTEMTIME& moment, int, int) {
+    return FormatMoment(GetTimeFormatW, moment, 0);
+}
 
 std::wstring esGetNewGUID() {
     GUID guid;
@@ -134,7 +136,9 @@ std::wstring esGetNewGUID() {
     return text;
 }
 
-void esOpenReadMeFile(int) { ShowHelpWindow(); }
+void esOpenReadMeFile(int) {
+    ShowHelpWindow();
+}
 
 void asTextBoxAddText(HWND edit, const std::wstring& text) {
     const int length = GetWindowTextLengthW(edit);
@@ -156,4 +160,6 @@ void asTextBoxSelectAll(HWND edit) {
     SendMessageW(edit, EM_SETSEL, 0, -1);
 }
 
-void asBeep(DWORD frequency, DWORD milliseconds) { Beep(frequency, milliseconds); }
+void asBeep(DWORD frequency, DWORD milliseconds) {
+    Beep(frequency, milliseconds);
+}

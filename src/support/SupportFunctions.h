@@ -9,9 +9,13 @@
 // Records the program's path under the per-user App Paths key; a refused write is not a failure.
 void esRegisterAppPath();
 // This program never runs inside a development environment.
-inline bool esIsInIDE() { return false; }
+inline bool esIsInIDE() {
+    return false;
+}
 // The framework keeps no hidden owner window, so there is none to give an icon.
-inline HWND esGetThunderMainHandle() { return nullptr; }
+inline HWND esGetThunderMainHandle() {
+    return nullptr;
+}
 // Large and small icons from the named icon resource, sized for the window's DPI.
 void asSetWindowResIconAll(HWND window, const std::wstring& resourceName);
 // Centres the window on the work area of its monitor.

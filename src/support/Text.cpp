@@ -18,7 +18,8 @@ bool Widen(UINT codePage, DWORD flags, std::string_view bytes, std::wstring& out
         out.clear();
         return true;
     }
-    int length = MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    int length =
+        MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     if (length == 0) return false;
     std::wstring text(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
@@ -34,8 +35,12 @@ std::wstring MapCase(std::wstring text, DWORD flag) {
 }
 } // namespace
 
-std::string ToAnsi(std::wstring_view text) { return Narrow(CP_ACP, text); }
-std::string ToUtf8(std::wstring_view text) { return Narrow(CP_UTF8, text); }
+std::string ToAnsi(std::wstring_view text) {
+    return Narrow(CP_ACP, text);
+}
+std::string ToUtf8(std::wstring_view text) {
+    return Narrow(CP_UTF8, text);
+}
 
 std::wstring FromAnsi(std::string_view text) {
     std::wstring out;
@@ -43,7 +48,13 @@ std::wstring FromAnsi(std::string_view text) {
     return out;
 }
 
-bool TryFromUtf8(std::string_view bytes, std::wstring& out) { return Widen(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, out); }
+bool TryFromUtf8(std::string_view bytes, std::wstring& out) {
+    return Widen(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, out);
+}
 
-std::wstring ToUpper(std::wstring text) { return MapCase(std::move(text), LCMAP_UPPERCASE); }
-std::wstring ToLower(std::wstring text) { return MapCase(std::move(text), LCMAP_LOWERCASE); }
+std::wstring ToUpper(std::wstring text) {
+    return MapCase(std::move(text), LCMAP_UPPERCASE);
+}
+std::wstring ToLower(std::wstring text) {
+    return MapCase(std::move(text), LCMAP_LOWERCASE);
+}

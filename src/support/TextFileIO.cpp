@@ -11,7 +11,8 @@ void WriteAll(HANDLE file, const char* data, size_t size, const std::wstring& pa
     while (size > 0) {
         DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(file, data, chunk, &written, nullptr)) ThrowLastError(L"Can't write \"" + path + L"\"");
+        if (!WriteFile(file, data, chunk, &written, nullptr))
+            ThrowLastError(L"Can't write \"" + path + L"\"");
         data += written;
         size -= written;
     }
@@ -77,8 +78,9 @@ void TextFileIO::Write(const std::wstring& path, const std::wstring& text) {
 }
 
 std::wstring TextFileIO::Read(const std::wstring& path) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) ThrowLastError(L"Can't read \"" + path + L"\"");
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError(L"Can't read \"" + path + L"\"");
@@ -87,7 +89,8 @@ std::wstring TextFileIO::Read(const std::wstring& path) {
     size_t done = 0;
     while (done < bytes.size()) {
         DWORD read = 0;
-        if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &read, nullptr))
+        if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &read,
+                      nullptr))
             ThrowLastError(L"Can't read \"" + path + L"\"");
         if (read == 0) break;
         done += read;

@@ -14,13 +14,15 @@ std::wstring TrimLeadingBackslashes(std::wstring path) {
 }
 
 std::wstring TrimTrailingBackslashes(std::wstring path) {
-    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
     return path;
 }
 
 std::wstring CollapseBackslashes(std::wstring path) {
-    path.erase(std::unique(path.begin(), path.end(), [](wchar_t a, wchar_t b) { return a == L'\\' && b == L'\\'; }),
-               path.end());
+    path.erase(
+        std::unique(path.begin(), path.end(), [](wchar_t a, wchar_t b) { return a == L'\\' && b == L'\\'; }),
+        path.end());
     return path;
 }
 
@@ -36,13 +38,15 @@ bool IsDirExist(const std::wstring& path, bool isUNC, bool useWideCalls, const D
 }
 
 bool CreateDir(const std::wstring& path, bool isUNC, bool useWideCalls, const DirectoryCalls& calls) {
-    return esIsHostWinNT() && useWideCalls ? calls.createDirectoryW(AddLongPathPrefix(path, isUNC).c_str(), nullptr)
-                                           : calls.createDirectoryA(ToAnsi(path).c_str(), nullptr);
+    return esIsHostWinNT() && useWideCalls
+               ? calls.createDirectoryW(AddLongPathPrefix(path, isUNC).c_str(), nullptr)
+               : calls.createDirectoryA(ToAnsi(path).c_str(), nullptr);
 }
 } // namespace
 
 const DirectoryCalls& RealDirectoryCalls() {
-    static const DirectoryCalls calls{GetFileAttributesA, GetFileAttributesW, CreateDirectoryA, CreateDirectoryW};
+    static const DirectoryCalls calls{GetFileAttributesA, GetFileAttributesW, CreateDirectoryA,
+                                      CreateDirectoryW};
     return calls;
 }
 
@@ -86,7 +90,8 @@ bool CreateComplexDirectory(const std::wstring& path, bool useWideCalls, const D
     std::wstring current = root;
     for (const std::wstring& level : levels) {
         current += L"\\" + level;
-        if (!IsDirExist(current, isUNC, useWideCalls, calls) && !CreateDir(current, isUNC, useWideCalls, calls))
+        if (!IsDirExist(current, isUNC, useWideCalls, calls) &&
+            !CreateDir(current, isUNC, useWideCalls, calls))
             return false;
     }
     return true;
