@@ -3,6 +3,7 @@
 #include "mainwindow/frmMain.h"
 #include "startup/modMain.h"
 #include "support/TextFileIO.h"
+#include "TestSupport.h"
 
 #include <algorithm>
 #include <atomic>
@@ -41,17 +42,6 @@ std::wstring Links(int count) {
     for (int i = 0; i < count; ++i)
         text += (i ? L"\r\n" : L"") + std::wstring(L"https://example.com/page/") + std::to_wstring(i);
     return text;
-}
-
-void PutText(const std::wstring& text) {
-    while (!OpenClipboard(nullptr))
-        Sleep(1);
-    EmptyClipboard();
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(block);
-    SetClipboardData(CF_UNICODETEXT, block);
-    CloseClipboard();
 }
 
 // What any program that keeps such a list must do: append to the edit, read it, write it, flush.
@@ -97,7 +87,7 @@ int main() {
 
     QuietMain form;
     form.Load();
-    PutText(L"https://tagged.example/");
+    PutClipboardText(L"https://tagged.example/");
     form.tmrClipboardCheck_Timer(); // now the content carries the marker: every later tick is idle
 
     const int idleRuns = 20000;
@@ -137,7 +127,8 @@ int main() {
         // Taken in turns, so both sides see the same machine.
         std::vector<double> captures, bares;
         for (int i = 0; i < 15; ++i) {
-            PutText(L"https://new.example/" + std::to_wstring(++n)); // new content for the tick below
+            PutClipboardText(L"https://new.example/" +
+                             std::to_wstring(++n)); // new content for the tick below
             captures.push_back(Measure(1, [&] { form.tmrClipboardCheck_Timer(); }));
             bares.push_back(Measure(1, [&] {
                 BareCapture(bareEdit, barePath, L"\r\nhttps://new.example/" + std::to_wstring(++n));

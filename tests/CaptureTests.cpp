@@ -101,30 +101,12 @@ TEST_F(MainWindowTest, PicturesAndPrivateContentAreNeitherTaggedNorRead) {
 TEST_F(MainWindowTest, ContentHeldOpenByAnotherProgramIsTakenOnceItIsReleased) {
     auto form = Open();
     PutClipboardText(L"https://held.example/");
-    struct Holder {
-        HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        static DWORD WINAPI Run(void* p) {
-            auto* h = static_cast<Holder*>(p);
-            HWND owner =
-                CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-            OpenClipboard(owner);
-            SetEvent(h->opened);
-            WaitForSingleObject(h->release, INFINITE);
-            CloseClipboard();
-            DestroyWindow(owner);
-            return 0;
-        }
-    } holder;
-    HANDLE thread = CreateThread(nullptr, 0, Holder::Run, &holder, 0, nullptr);
-    WaitForSingleObject(holder.opened, INFINITE);
+    auto holder = std::make_unique<ClipboardHolder>();
     form->tmrClipboardCheck_Timer();
     form->tmrClipboardCheck_Timer();
     EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
     EXPECT_EQ(L"", form->txtURLs.Text());
-    SetEvent(holder.release);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    holder.reset();
     form->tmrClipboardCheck_Timer();
     form->tmrClipboardCheck_Timer();
     EXPECT_EQ(L"https://held.example/", form->txtURLs.Text());

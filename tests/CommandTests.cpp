@@ -28,31 +28,12 @@ std::vector<MenuRow> MenuRows(HMENU menu) {
     return rows;
 }
 
-bool Checked(const frmMain& form, UINT id) {
-    return (GetMenuState(GetSystemMenu(form.Handle(), FALSE), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
-}
-
 int PixelMargin(const frmMain& form) {
     RECT rc;
     GetWindowRect(form.txtURLs.Handle(), &rc);
     MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&rc), 2);
     return rc.left;
 }
-
-// Answers the Save As dialog with this name (empty: cancel), recording what it was given.
-struct ScriptedSaveAs {
-    std::vector<SaveFileDialog> shown;
-    std::vector<std::wstring> answers;
-    explicit ScriptedSaveAs(std::vector<std::wstring> names) : answers(std::move(names)) {
-        SetSaveFileDialogHandler([this](SaveFileDialog& dialog) {
-            shown.push_back(dialog);
-            std::wstring name = shown.size() <= answers.size() ? answers[shown.size() - 1] : L"";
-            dialog.fileName = name;
-            return !name.empty();
-        });
-    }
-    ~ScriptedSaveAs() { SetSaveFileDialogHandler(nullptr); }
-};
 
 } // namespace
 

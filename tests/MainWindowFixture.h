@@ -2,6 +2,7 @@
 // A real, hidden main window over a temporary data folder and a clean settings key.
 #include "TestSupport.h"
 #include "mainwindow/frmMain.h"
+#include "support/SaveFileDialog.h"
 #include "startup/modMain.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,24 @@ inline void PressKey(HWND target, int vk, int shift = 0) {
     BYTE none[256] = {};
     SetKeyboardState(none);
 }
+
+inline bool Checked(const frmMain& form, UINT id) {
+    return (GetMenuState(GetSystemMenu(form.Handle(), FALSE), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+// Answers the Save As dialog with these names in turn (empty: cancel), recording what it was given.
+struct ScriptedSaveAs {
+    std::vector<SaveFileDialog> shown;
+    std::vector<std::wstring> answers;
+    explicit ScriptedSaveAs(std::vector<std::wstring> names) : answers(std::move(names)) {
+        SetSaveFileDialogHandler([this](SaveFileDialog& dialog) {
+            shown.push_back(dialog);
+            dialog.fileName = shown.size() <= answers.size() ? answers[shown.size() - 1] : L"";
+            return !dialog.fileName.empty();
+        });
+    }
+    ~ScriptedSaveAs() { SetSaveFileDialogHandler(nullptr); }
+};
 
 class TestMain : public frmMain {
   public:

@@ -1,5 +1,4 @@
 #include "MainWindowFixture.h"
-#include "support/SaveFileDialog.h"
 #include "support/SettingsStore.h"
 #include "support/SupportFunctions.h"
 
@@ -7,24 +6,6 @@
 
 namespace {
 const wchar_t kKey[] = L"Software\\Pellomir\\Quenlit";
-
-bool Checked(const frmMain& form, UINT id) {
-    return (GetMenuState(GetSystemMenu(form.Handle(), FALSE), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
-}
-
-struct ScriptedSaveAs {
-    std::vector<SaveFileDialog> shown;
-    std::vector<std::wstring> answers;
-    explicit ScriptedSaveAs(std::vector<std::wstring> names) : answers(std::move(names)) {
-        SetSaveFileDialogHandler([this](SaveFileDialog& dialog) {
-            shown.push_back(dialog);
-            std::wstring name = shown.size() <= answers.size() ? answers[shown.size() - 1] : L"";
-            dialog.fileName = name;
-            return !name.empty();
-        });
-    }
-    ~ScriptedSaveAs() { SetSaveFileDialogHandler(nullptr); }
-};
 
 std::string Header(const std::string& rest) {
     return "\xEF\xBB\xBF"

@@ -108,34 +108,12 @@ TEST(ClipboardText, ReadsUnicodeTextAndEmptyWhenThereIsNone) {
 
 TEST(ClipboardText, WaitsBrieflyForAnotherHolderAndThenGivesUp) {
     PutClipboardText(L"held");
-    struct Holder {
-        DWORD ms;
-        HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        static DWORD WINAPI Run(void* p) {
-            auto* h = static_cast<Holder*>(p);
-            // Another owner window: Wine lets two openers without a window share the clipboard.
-            HWND owner =
-                CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-            OpenClipboard(owner);
-            SetEvent(h->opened);
-            Sleep(h->ms);
-            CloseClipboard();
-            DestroyWindow(owner);
-            return 0;
-        }
-    };
-    for (DWORD ms : {20u, 1000u}) {
-        Holder holder{ms};
-        HANDLE thread = CreateThread(nullptr, 0, Holder::Run, &holder, 0, nullptr);
-        WaitForSingleObject(holder.opened, INFINITE);
-        if (ms < 50)
-            EXPECT_EQ(L"held", TheClipboardText().Read());
-        else
-            EXPECT_THROW(TheClipboardText().Read(), AppError);
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-        CloseHandle(holder.opened);
+    {
+        ClipboardHolder moment(20);
+        EXPECT_EQ(L"held", TheClipboardText().Read());
     }
+    ClipboardHolder longer;
+    EXPECT_THROW(TheClipboardText().Read(), AppError);
 }
 
 TEST(RealDialogs, ErrorPromptShowsMessageNumberAndDescriptionAndClearsTheRecord) {

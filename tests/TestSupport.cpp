@@ -151,3 +151,33 @@ void ClickButton(HWND dialog, int id) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
+
+ClipboardHolder::ClipboardHolder(DWORD holdMs)
+    : holdMs_(holdMs), opened_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
+    WaitForSingleObject(opened_, INFINITE);
+}
+
+ClipboardHolder::~ClipboardHolder() {
+    Release();
+    WaitForSingleObject(thread_, INFINITE);
+    for (HANDLE h : {thread_, opened_, release_})
+        CloseHandle(h);
+}
+
+void ClipboardHolder::Release() {
+    SetEvent(release_);
+}
+
+DWORD WINAPI ClipboardHolder::Run(void* param) {
+    auto* self = static_cast<ClipboardHolder*>(param);
+    // An owner window of its own: Wine lets two openers without a window share the clipboard.
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    OpenClipboard(owner);
+    SetEvent(self->opened_);
+    WaitForSingleObject(self->release_, self->holdMs_);
+    CloseClipboard();
+    DestroyWindow(owner);
+    return 0;
+}

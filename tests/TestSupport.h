@@ -50,6 +50,20 @@ bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds = 5000);
 // Puts text on the clipboard as another program would (empty the clipboard, then set it).
 void PutClipboardText(const std::wstring& text);
 
+// Another "program" holding the clipboard open, from a thread with its own window, until
+// Release() or until the given time has passed.
+class ClipboardHolder {
+  public:
+    explicit ClipboardHolder(DWORD holdMs = INFINITE);
+    ~ClipboardHolder();
+    void Release();
+
+  private:
+    static DWORD WINAPI Run(void* self);
+    DWORD holdMs_;
+    HANDLE opened_, release_, thread_;
+};
+
 // On a thread of its own, waits for a top-level dialog (#32770) with this caption and acts on it,
 // as a person answering a real box would.
 class DialogAnswerer {

@@ -1,3 +1,5 @@
+#include "FileStamp.h"
+
 #include "../mainwindow/frmMain.h"
 #include "../startup/modMain.h"
 #include "../support/ErrorPrompt.h"
@@ -38,11 +40,8 @@ void frmMain::KeepUnreadableList(const std::wstring& path) {
     if (esIsFileExist(path)) {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        wchar_t stamp[32];
-        swprintf(stamp, 32, L"%04u-%02u-%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-                 now.wMinute, now.wSecond);
         const std::wstring backup =
-            esBuildFileName(DataFolder(), L"URLs (unread " + std::wstring(stamp) + L").TXT");
+            esBuildFileName(DataFolder(), L"URLs (unread " + FileStamp(now) + L").TXT");
         if (!MoveFileExW(path.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED))
             ThrowLastError(L"Can't keep the unreadable list file \"" + path + L"\" aside");
     }

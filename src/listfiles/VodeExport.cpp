@@ -1,3 +1,5 @@
+#include "FileStamp.h"
+
 #include "../mainwindow/frmMain.h"
 #include "../support/ErrorPrompt.h"
 #include "../support/SaveFileDialog.h"
@@ -5,8 +7,6 @@
 #include "../support/SupportFunctions.h"
 #include "../support/Text.h"
 #include "../support/TextFileIO.h"
-
-#include <cstdio>
 
 namespace {
 const wchar_t kPathsSection[] = L"OFN Paths";
@@ -16,12 +16,9 @@ const wchar_t kLastFolderKey[] = L"Last open VODE directory";
 std::wstring frmMain::GetSaveFileNameVODE() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    wchar_t stamp[32];
-    swprintf(stamp, 32, L"%04u-%02u-%02u %02u-%02u-%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
 
     SaveFileDialog dialog;
-    dialog.initialFileName = L"Quenlit " + std::wstring(stamp) + L" " + ToUpper(esGetNewGUID()) + L".VODE";
+    dialog.initialFileName = L"Quenlit " + FileStamp(now) + L" " + ToUpper(esGetNewGUID()) + L".VODE";
     dialog.filter = L"VODE files|*.VODE|All files|*.*";
     dialog.filterIndex = 0;
     dialog.defaultExtension = L"VODE";
