@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 #include <set>
 
 namespace {

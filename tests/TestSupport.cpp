@@ -5,6 +5,8 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+
 #include <stdexcept>
 
 TempFolder::TempFolder() {
