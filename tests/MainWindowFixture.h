@@ -68,7 +68,5 @@ class MainWindowTest : public ::testing::Test {
     std::wstring ListFile() const { return folder.File(L"URLs.TXT"); }
     // The bytes a save writes for this text.
     static std::string Stored(const std::string& utf8) { return "\xEF\xBB\xBF" + utf8; }
-    static void PressKey(HWND target, int vk, int shift = 0) { ::PressKey(target, vk, shift); }
-
     TempFolder folder;
 };

@@ -34,6 +34,7 @@ class frmMain : public Form, private IWyndrelCallback {
     Wyndrel* Subclassing() const { return wyndrel_.get(); }
 
     // Layout and list font.
+    void Form_Resize() override;
     void ApplyListFont();
     // System menu and commands.
     void BuildSystemMenu();
@@ -63,9 +64,6 @@ class frmMain : public Form, private IWyndrelCallback {
     void Form_Unload(bool& cancel) override;
     void Form_KeyDown(int& keyCode, int& shift) override;
     void Form_DpiChanged() override;
-
-  public:
-    void Form_Resize() override;
 
   private:
     HRESULT WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARAM& wParam, LPARAM& lParam,
