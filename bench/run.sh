@@ -10,7 +10,7 @@ wine build/x64/bench/quenlit_bench.exe
 echo "== copy-to-file latency: 20 copies with xclip, the real program"
 appdata=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | grep -v /Public/ | head -1)
 list="$appdata/Pellomir/Quenlit/URLs.TXT"
-if xdotool search --name '^Quenlit$' >/dev/null 2>&1; then echo "close the running Quenlit first" >&2; exit 1; fi
+if xdotool search --name "^Quenlit$" >/dev/null 2>&1; then echo "close the running Quenlit first" >&2; exit 1; fi
 rm -rf "$appdata/Pellomir"
 wine "$exe" >/dev/null 2>&1 &
 for _ in $(seq 100); do xdotool search --name '^Quenlit$' >/dev/null 2>&1 && break; sleep 0.1; done

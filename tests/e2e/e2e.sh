@@ -20,7 +20,9 @@ wait_for() { for _ in $(seq 100); do eval "$1" && return 0; sleep 0.1; done; ret
 start() { wine "$exe" >/dev/null 2>&1 & wait_for '[ "$(windows)" -ge 1 ]'; sleep 0.5; }
 focus() { local w; w=$(xdotool search --name '^Quenlit$' | head -1); xdotool windowfocus --sync "$w" 2>/dev/null; sleep 0.3; }
 copy() { printf '%s' "$1" | xclip -selection clipboard >/dev/null 2>&1; sleep 0.8; }
-stopped() { wait_for '[ "$(windows)" -eq 0 ] && ! pgrep -f "\\\\Quenlit.exe" >/dev/null'; }
+# Wine shows the program under its Linux path: the process is gone only when no such one is left.
+running() { pgrep -f "^$exe( |\$)" >/dev/null; }
+stopped() { wait_for '[ "$(windows)" -eq 0 ] && ! running'; }
 shot() { import -window root "$out/$1.png"; }
 
 # A fresh start: no data folder, no settings.
@@ -79,6 +81,6 @@ xdotool key Escape
 stopped
 check "Ctrl+A then typing replaces the whole list" bytes_are "$list" '\xef\xbb\xbfx'
 
-pkill -f '\\Quenlit.exe' 2>/dev/null
+pkill -f "^$exe( |\$)" 2>/dev/null
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
