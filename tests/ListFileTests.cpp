@@ -145,3 +145,14 @@ TEST_F(MainWindowTest, AnUnhandledErrorSavesTheListBeforeItIsReported) {
     SetFatalReporterForTesting(nullptr);
     EXPECT_EQ(Stored("typed, never lost"), atReport);
 }
+
+TEST_F(MainWindowTest, AfterACrashOneStartAndCloseLeaveOnlyTheList) {
+    WriteBytes(ListFile(), Stored("https://a.example/"));
+    WriteBytes(ListFile() + L".{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}.tmp", Stored("https://a.exa"));
+    WriteBytes(ListFile() + L".12-1.tmp", Stored("https://a"));
+    auto form = Open();
+    EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
+    ASSERT_TRUE(form->Unload());
+    EXPECT_EQ(std::vector<std::wstring>{L"URLs.TXT"}, FileNames(folder.Path()));
+    EXPECT_EQ(Stored("https://a.example/"), ReadBytes(ListFile()));
+}

@@ -5,6 +5,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include <stdexcept>
@@ -41,6 +42,19 @@ void RemoveTree(const std::wstring& path) {
     }
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!RemoveDirectoryW(path.c_str())) DeleteFileW(path.c_str());
+}
+
+std::vector<std::wstring> FileNames(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string ReadBytes(const std::wstring& path) {

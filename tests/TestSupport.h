@@ -20,6 +20,8 @@ class TempFolder {
 };
 
 void RemoveTree(const std::wstring& path);
+// The names of the files (not folders) in a folder, sorted.
+std::vector<std::wstring> FileNames(const std::wstring& folder);
 std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 

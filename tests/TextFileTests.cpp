@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace std::string_literals;
 
 namespace {
@@ -92,4 +94,64 @@ TEST(TextFileIO, ReadingAMissingOrLockedFileFails) {
     CloseHandle(lock);
     EXPECT_EQ(L"x", io.Read(path));
     EXPECT_TRUE(NoTemporaryLeft(folder));
+}
+
+namespace {
+int g_writes = 0, g_failingWrite = 0;
+BOOL WINAPI FailingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                             LPOVERLAPPED overlapped) {
+    if (++g_writes == g_failingWrite) {
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    return WriteFile(file, data, size, written, overlapped);
+}
+
+} // namespace
+
+TEST(TextFileIO, AWriteThatFailsHalfWayLeavesTheOldFileByteForByte) {
+    TempFolder folder;
+    TextFileIO io;
+    const std::wstring path = folder.File(L"URLs.TXT");
+    WriteBytes(path, "\xEF\xBB\xBFhttps://old.example/");
+    for (int failing : {1, 2}) { // the mark, then the text
+        g_writes = 0;
+        g_failingWrite = failing;
+        SetWriteFileForTesting(FailingWriteFile);
+        try {
+            io.Write(path, L"https://new.example/\r\nhttps://newer.example/");
+            ADD_FAILURE() << "a failed write was reported as done";
+        } catch (const AppError& e) {
+            EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DISK_FULL), e.number);
+        }
+        SetWriteFileForTesting(nullptr);
+        EXPECT_EQ("\xEF\xBB\xBFhttps://old.example/", ReadBytes(path)) << failing;
+        EXPECT_EQ(std::vector<std::wstring>{L"URLs.TXT"}, FileNames(folder.Path())) << failing;
+    }
+}
+
+TEST(TextFileIO, LeftoversOfEarlierRunsNeitherBlockAWriteNorOutliveTheCleanUp) {
+    TempFolder folder;
+    TextFileIO io;
+    const std::wstring path = folder.File(L"URLs.TXT");
+    // Process ids repeat under Wine: names a killed run of this very process id could have left.
+    for (int n = 1; n <= 300; ++n)
+        WriteBytes(path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(n) + L".tmp",
+                   "x");
+    WriteBytes(path + L".{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}.tmp", "half a list");
+    const std::vector<std::wstring> keep = {
+        L"URLs (unread 2026-01-02 03-04-05).TXT", L"URLs.TXT.notes.tmp", L"URLs.TXT.1-x.tmp",
+        L"other.TXT.{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}.tmp", L"URLs.TXT.{0F1E2D3C}.tmp"};
+    for (const std::wstring& name : keep)
+        WriteBytes(folder.File(name), "the user's");
+    io.Write(path, L"https://a.example/");
+    EXPECT_EQ(L"https://a.example/", io.Read(path));
+
+    io.RemoveLeftovers(path);
+    std::vector<std::wstring> expected = keep;
+    expected.push_back(L"URLs.TXT");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, FileNames(folder.Path()));
+    EXPECT_TRUE(IsTemporaryFileOf(path, L"urls.txt.{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}.TMP"));
+    EXPECT_FALSE(IsTemporaryFileOf(path, L"URLs.TXT.tmp"));
 }

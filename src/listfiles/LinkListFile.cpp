@@ -1,7 +1,7 @@
 #include "FileStamp.h"
 
 #include "../mainwindow/frmMain.h"
-#include "../startup/modMain.h"
+#include "../support/Application.h"
 #include "../support/ErrorPrompt.h"
 #include "../support/SupportFunctions.h"
 #include "../support/TextFileIO.h"
@@ -19,6 +19,8 @@ void frmMain::LoadURLs() {
     std::wstring path;
     bool exists = false;
     Step([&] { path = URLsFilePath(); });
+    // What a crash in the middle of a save left behind goes before anything is written again.
+    Step([&] { TheTextFileIO().RemoveLeftovers(path); });
     Step([&] { exists = esIsFileExist(path); });
     if (!exists) return;
     for (;;) {

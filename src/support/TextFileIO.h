@@ -1,15 +1,30 @@
 #pragma once
 // Whole-file text reading and writing.
 // Writes UTF-8 with a byte-order mark, the text exactly as given, through a temporary file in the
-// same folder that replaces the target only when it is complete and flushed. Reads UTF-8 (with or
-// without the mark), UTF-16 with a mark, and otherwise the ANSI code page.
+// same folder (named <file>.<GUID>.tmp) that replaces the target only when it is complete and
+// flushed. Reads UTF-8 (with or without the mark), UTF-16 with a mark, and otherwise the ANSI
+// code page.
+#include <windows.h>
+
 #include <string>
 
 class TextFileIO {
   public:
     void Write(const std::wstring& path, const std::wstring& text);
     std::wstring Read(const std::wstring& path);
+    // Removes the temporaries that a crash in the middle of writing this file left beside it,
+    // and nothing else.
+    void RemoveLeftovers(const std::wstring& path);
 };
 
 // The program-wide instance.
 TextFileIO& TheTextFileIO();
+
+// True when fileName is one of the temporaries that writing path makes (this version's or an
+// earlier one's).
+bool IsTemporaryFileOf(const std::wstring& path, const std::wstring& fileName);
+
+// Replaces the system's WriteFile for the writes of the file contents (tests: a write that fails
+// half-way); null restores it.
+using WriteFileFunction = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+void SetWriteFileForTesting(WriteFileFunction writeFile);

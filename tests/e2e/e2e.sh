@@ -25,9 +25,10 @@ running() { pgrep -f "^$exe( |\$)" >/dev/null; }
 stopped() { wait_for '[ "$(windows)" -eq 0 ] && ! running'; }
 shot() { import -window root "$out/$1.png"; }
 
-# A fresh start: no data folder, no settings.
+# A fresh start: no data folder, no settings, no link left on the clipboard by an earlier run.
 rm -rf "$appdata/Pellomir"
 wine reg delete 'HKCU\Software\Pellomir' /f >/dev/null 2>&1
+copy "e2e"
 
 start
 check "the window opens" [ "$(windows)" -eq 1 ]
@@ -80,6 +81,54 @@ xdotool key ctrl+a; sleep 0.2; xdotool type "x"; sleep 0.3
 xdotool key Escape
 stopped
 check "Ctrl+A then typing replaces the whole list" bytes_are "$list" '\xef\xbb\xbfx'
+
+# A full disk: a small tmpfs over the data folder. A save that cannot be completed leaves the list
+# as it was and nothing beside it; with room again, the next save writes the whole list.
+data="$appdata/Pellomir/Quenlit"
+if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=256k quenlit-e2e "$data" 2>/dev/null; then
+  printf '\xef\xbb\xbfhttps://kept.example/' >"$list"
+  start
+  dd if=/dev/zero of="$data/filler" bs=1k 2>/dev/null
+  copy "https://full.example/"
+  check "a save on a full disk leaves the list byte for byte" bytes_are "$list" '\xef\xbb\xbfhttps://kept.example/'
+  check "a save on a full disk leaves no temporary file" [ "$(ls "$data" | tr '\n' ' ')" = "URLs.TXT filler " ]
+  rm -f "$data/filler"
+  copy "https://room.example/"
+  check "with room again the whole list is saved" \
+    bytes_are "$list" '\xef\xbb\xbfhttps://kept.example/\r\nhttps://full.example/\r\nhttps://room.example/'
+  focus
+  xdotool key Escape
+  stopped
+  umount "$data"
+else
+  echo "skipped: the full-disk check needs to mount a small tmpfs, which is not allowed here"
+fi
+
+# Killed in the middle of saving a long list: the old list stays whole (or the new one is whole),
+# and the next start and close leave nothing but the list.
+seq 0 99999 | awk 'BEGIN { printf "\xef\xbb\xbf" } NR > 1 { printf "\r\n" } { printf "https://example.com/page/%s", $0 }' >"$list"
+cp "$list" "$out/long-before.txt"
+{ cat "$out/long-before.txt"; printf '\r\nhttps://killed.example/'; } >"$out/long-after.txt"
+start_long() { (wine "$exe" >/dev/null 2>&1 &); for _ in $(seq 600); do xdotool search --onlyvisible --name '^Quenlit$' >/dev/null 2>&1 && break; sleep 0.1; done; sleep 0.5; }
+start_long
+pid=$(pgrep -f "^$exe( |\$)" | head -1)
+rm -f "$out/watching"
+python3 "$(dirname "$0")/kill_on_create.py" "$data" .tmp "$pid" "$out/watching" >"$out/created.txt" &
+watcher=$!
+wait_for '[ -e "$out/watching" ]'
+printf '%s' "https://killed.example/" | xclip -selection clipboard >/dev/null 2>&1
+wait "$watcher"
+stopped
+whole() { cmp -s "$list" "$out/long-before.txt" || cmp -s "$list" "$out/long-after.txt"; }
+check "a kill in the middle of a save leaves a whole list" whole
+cmp -s "$list" "$out/long-before.txt" && state="the old list" || state="the new list"
+echo "killed at the creation of $(cat "$out/created.txt"); the folder then held: $(ls "$data" | tr '\n' ' ')($state)"
+start_long
+focus
+xdotool key Escape
+stopped
+check "after the next start and close the data folder holds the list only" [ "$(ls "$data")" = "URLs.TXT" ]
+check "and the list is whole" whole
 
 pkill -f "^$exe( |\$)" 2>/dev/null
 echo "$passes passed, $failures failed"
