@@ -1,7 +1,7 @@
 // Figures for the work that matters: an idle tick, one capture, loading a long list.
 // Each is printed against the irreducible work of the same size, measured in the same run.
 #include "mainwindow/frmMain.h"
-#include "startup/modMain.h"
+#include "support/Application.h"
 #include "support/TextFileIO.h"
 #include "TestSupport.h"
 

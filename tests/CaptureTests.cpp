@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 #include "capture/ClipboardWatcher.h"
-#include "startup/modMain.h"
+#include "support/Application.h"
 
 namespace {
 void PutFormats(const std::wstring& text, std::initializer_list<UINT> extraFormats) {

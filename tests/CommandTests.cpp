@@ -35,6 +35,16 @@ int PixelMargin(const frmMain& form) {
     return rc.left;
 }
 
+int IconWidth(const frmMain& form, WPARAM which) {
+    ICONINFO info{};
+    if (!GetIconInfo(reinterpret_cast<HICON>(SendMessageW(form.Handle(), WM_GETICON, which, 0)), &info))
+        return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
 } // namespace
 
 TEST_F(MainWindowTest, TheWindowIsAsDesigned) {
@@ -58,8 +68,17 @@ TEST_F(MainWindowTest, TheWindowIsAsDesigned) {
     const LONG_PTR style = GetWindowLongPtrW(form->txtURLs.Handle(), GWL_STYLE);
     EXPECT_TRUE((style & WS_HSCROLL) && (style & WS_VSCROLL) && (style & ES_MULTILINE) &&
                 (style & ES_AUTOHSCROLL));
-    EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendMessageW(form->Handle(), WM_GETICON, ICON_BIG, 0)));
-    EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendMessageW(form->Handle(), WM_GETICON, ICON_SMALL, 0)));
+    // The icons have exactly the metric sizes of the window's DPI, and follow it when it changes.
+    const int dpi = static_cast<int>(form->Dpi());
+    EXPECT_EQ(MulDiv(32, dpi, 96), IconWidth(*form, ICON_BIG));
+    EXPECT_EQ(MulDiv(16, dpi, 96), IconWidth(*form, ICON_SMALL));
+    const int newDpi = dpi == 192 ? 120 : 192;
+    RECT suggested;
+    GetWindowRect(form->Handle(), &suggested);
+    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(MulDiv(32, newDpi, 96), IconWidth(*form, ICON_BIG));
+    EXPECT_EQ(MulDiv(16, newDpi, 96), IconWidth(*form, ICON_SMALL));
     // Empty store: centred on the work area.
     RECT rc;
     GetWindowRect(form->Handle(), &rc);

@@ -118,3 +118,13 @@ TEST_F(CreateComplexDirectoryTest, AFailedLevelStopsAndKeepsTheLevelsAbove) {
     EXPECT_FALSE(CreateComplexDirectory(folder.File(L"file\\below"), true));
     EXPECT_FALSE(IsDirectory(folder.File(L"file\\below")));
 }
+
+TEST_F(CreateComplexDirectoryTest, TheNarrowCallsRefuseALevelTheCodePageCannotHold) {
+    if (GetACP() == CP_UTF8) GTEST_SKIP() << "the ANSI code page is UTF-8: it holds every character";
+    TempFolder folder;
+    // Best fit would make "Ābc" into "Abc" and report a folder that is not the one asked for.
+    EXPECT_FALSE(CreateComplexDirectory(folder.File(L"\u0100bc"), false));
+    EXPECT_FALSE(IsDirectory(folder.File(L"Abc")));
+    EXPECT_FALSE(IsDirectory(folder.File(L"\u0100bc")));
+    EXPECT_TRUE(CreateComplexDirectory(folder.File(L"\u0100bc"), true)); // the wide calls hold it
+}

@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 #include "mainwindow/frmMain.h"
 #include "support/SaveFileDialog.h"
-#include "startup/modMain.h"
+#include "support/Application.h"
 
 #include <gtest/gtest.h>
 

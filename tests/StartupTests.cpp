@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "startup/modMain.h"
+#include "support/Application.h"
 #include "support/Form.h"
 #include "support/SupportFunctions.h"
 

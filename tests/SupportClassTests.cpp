@@ -6,6 +6,7 @@
 #include "support/InstanceGuard.h"
 #include "support/SaveFileDialog.h"
 #include "support/SettingsStore.h"
+#include "support/WindowSubclass.h"
 #include "support/Wyndrel.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +98,24 @@ TEST(InstanceGuard, TheSecondGuardOfOneNameIsRefusedUntilTheFirstIsGone) {
     EXPECT_TRUE(second.Check(name));
 }
 
+namespace {
+DWORD g_createMutexError = 0;
+HANDLE WINAPI RefusedCreateMutex(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR) {
+    SetLastError(g_createMutexError);
+    return nullptr;
+}
+} // namespace
+
+TEST(InstanceGuard, AnInstanceThatMayNotBeOpenedIsStillAnotherInstance) {
+    // An elevated first instance: an unelevated second start may not open its mutex. (Wine does not
+    // refuse a mutex to anyone, so the system's answer is played here.)
+    const std::wstring name = L"{quenlit-test-denied-" + std::to_wstring(GetCurrentProcessId()) + L"}";
+    g_createMutexError = ERROR_ACCESS_DENIED;
+    EXPECT_FALSE(InstanceGuard(RefusedCreateMutex).Check(name));
+    g_createMutexError = ERROR_INVALID_NAME; // any other refusal is a failure
+    EXPECT_THROW(InstanceGuard(RefusedCreateMutex).Check(name), AppError);
+}
+
 TEST(ClipboardText, ReadsUnicodeTextAndEmptyWhenThereIsNone) {
     PutClipboardText(L"https://пример.рф/\U0001F600");
     EXPECT_EQ(L"https://пример.рф/\U0001F600", TheClipboardText().Read());
@@ -178,6 +197,41 @@ struct ClosingForm : PlainForm {
     }
 };
 } // namespace
+
+TEST(Form, NoResizeReachesTheFormBeforeItsControlsExist) {
+    struct Watched : PlainForm {
+        bool controls = false;
+        int early = 0, resizes = 0;
+        void CreateControls() override { controls = true; }
+        void Form_Resize() override { ++(controls ? resizes : early); }
+    } form;
+    form.Load();
+    EXPECT_EQ(0, form.early);
+    SetWindowPos(form.Handle(), nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(1, form.resizes);
+}
+
+TEST(WindowSubclass, SeesMessagesUntilItsWindowIsGoneAndThenLetsGo) {
+    PlainForm form;
+    form.Load();
+    HWND window = form.Handle();
+    std::vector<UINT> seen;
+    auto subclass =
+        std::make_unique<WindowSubclass>(window, [&](UINT message, WPARAM&, LPARAM&, LRESULT& result) {
+            if (message != WM_USER + 1 && message != WM_USER + 2) return false;
+            seen.push_back(message);
+            result = 42;
+            return message == WM_USER + 1; // the first is handled here, the second goes on
+        });
+    EXPECT_EQ(42, SendMessageW(window, WM_USER + 1, 0, 0));
+    EXPECT_EQ(0, SendMessageW(window, WM_USER + 2, 0, 0));
+    EXPECT_EQ((std::vector<UINT>{WM_USER + 1, WM_USER + 2}), seen);
+    EXPECT_EQ(window, subclass->Window());
+    DestroyWindow(window);
+    // Gone with its window: the owner's release later touches no handle.
+    EXPECT_EQ(nullptr, subclass->Window());
+    subclass.reset();
+}
 
 TEST(Wyndrel, DeliversSystemCommandsAndLeavesNormalProcessing) {
     ClosingForm form;

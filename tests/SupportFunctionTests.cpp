@@ -44,6 +44,8 @@ TEST(SupportFunctions, DataFolderNameDropsThePrefixInAnyCaseAndUsesProperCase) {
     EXPECT_EQ(L"Quenlit", DataFolderName(L"Tolvane - Quenlit"));
     EXPECT_EQ(L"My Notes", DataFolderName(L"tolvane - my notes"));
     EXPECT_EQ(L"Ab", DataFolderName(L"TOLVANE - aTolvane - B"));
+    // One pass: what a removal joins stays.
+    EXPECT_EQ(L"Tolvane - Quenlit", DataFolderName(L"Tolvane Tolvane - - Quenlit"));
     EXPECT_EQ(L"One\tTwo", DataFolderName(L"ONE\ttwo"));
 }
 

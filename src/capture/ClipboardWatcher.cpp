@@ -1,7 +1,7 @@
 #include "ClipboardWatcher.h"
 
 #include "../mainwindow/frmMain.h"
-#include "../startup/modMain.h"
+#include "../support/Application.h"
 #include "../support/ClipboardText.h"
 #include "../support/Errors.h"
 #include "../support/MessageBox.h"

@@ -20,8 +20,7 @@ frmMain::~frmMain() {
 }
 
 void frmMain::CreateControls() {
-    tmrClipboardCheck.Create(Handle(), kClipboardTimerId, 250, [this] { tmrClipboardCheck_Timer(); });
-    AddTimer(tmrClipboardCheck);
+    tmrClipboardCheck.Create(*this, kClipboardTimerId, 250, [this] { tmrClipboardCheck_Timer(); });
     txtURLs.Create(Handle(), kListId, 120, 120, 5535, 4275);
     txtURLs.SetFont(GetFont());
 }

@@ -14,7 +14,6 @@
 #include <memory>
 
 namespace {
-std::wstring g_dataFolder;
 std::unique_ptr<InstanceGuard> g_instanceGuard;
 std::unique_ptr<frmMain> g_mainWindow;
 
@@ -22,13 +21,6 @@ bool IsWordSeparator(wchar_t c) {
     return c == L' ' || (c >= L'\t' && c <= L'\r') || c == L'\0';
 }
 } // namespace
-
-const std::wstring& DataFolder() {
-    return g_dataFolder;
-}
-void SetDataFolder(const std::wstring& folder) {
-    g_dataFolder = folder;
-}
 
 void Main() {
     esRegisterAppPath();
@@ -42,8 +34,8 @@ void Main() {
 void StartApplication() {
     if (!g_instanceGuard) g_instanceGuard = std::make_unique<InstanceGuard>();
     if (!g_instanceGuard->Check(kApplicationGuid)) return;
-    g_dataFolder = GetDataFolder();
-    if (g_dataFolder.empty()) return;
+    SetDataFolder(GetDataFolder());
+    if (DataFolder().empty()) return;
     g_mainWindow = std::make_unique<frmMain>();
     g_mainWindow->Show();
     if (g_mainWindow->IsLoaded()) g_instanceGuard->SetWindow(g_mainWindow->Handle());
@@ -52,7 +44,8 @@ void StartApplication() {
 std::wstring DataFolderName(const std::wstring& title) {
     const std::wstring prefix = L"tolvane - ";
     std::wstring name = ToLower(title), lowered = name;
-    for (size_t at; (at = lowered.find(prefix)) != std::wstring::npos;) {
+    // One pass from left to right: what two removals join is not removed again.
+    for (size_t at = 0; (at = lowered.find(prefix, at)) != std::wstring::npos;) {
         name.erase(at, prefix.size());
         lowered.erase(at, prefix.size());
     }

@@ -10,7 +10,7 @@ struct AboutData {
     const std::wstring* credit;
 };
 
-INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR AboutMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
         const auto* data = reinterpret_cast<const AboutData*>(lParam);
@@ -32,6 +32,10 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     default:
         return FALSE;
     }
+}
+
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    return Guarded(INT_PTR{FALSE}, [&] { return AboutMessage(dialog, message, wParam, lParam); });
 }
 } // namespace
 

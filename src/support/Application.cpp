@@ -21,9 +21,28 @@ std::wstring ModuleVersion() {
 }
 } // namespace
 
-const Application& App() {
-    static const Application app{L"Tolvane - Quenlit", L"Quenlit", L"Pellomir", ModuleVersion()};
+namespace {
+Application& TheApp() {
+    static Application app{L"Tolvane - Quenlit", L"Quenlit", L"Pellomir", ModuleVersion()};
     return app;
+}
+std::wstring g_dataFolder;
+} // namespace
+
+const Application& App() {
+    return TheApp();
+}
+
+void SetAppForTesting(const Application& app) {
+    TheApp() = app;
+}
+
+const std::wstring& DataFolder() {
+    return g_dataFolder;
+}
+
+void SetDataFolder(const std::wstring& folder) {
+    g_dataFolder = folder;
 }
 
 HINSTANCE AppInstance() {

@@ -1,5 +1,6 @@
 #include "Errors.h"
 
+#include "Application.h"
 #include "Text.h"
 
 #include <cstdio>
@@ -82,6 +83,6 @@ void FatalError(HRESULT number, const std::wstring& description) noexcept {
     std::wstring text = L"The program has met an error it cannot recover from and will close.\r\n\r\n"
                         L"Error " +
                         FormatErrorNumber(number) + L": " + description;
-    MessageBoxW(nullptr, text.c_str(), L"Tolvane - Quenlit", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    MessageBoxW(nullptr, text.c_str(), App().title.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
     ExitProcess(static_cast<UINT>(number));
 }

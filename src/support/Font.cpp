@@ -23,7 +23,7 @@ HFONT Font::Handle(UINT dpi) {
     if (handle_ && handleDpi_ == dpi) return handle_.Get();
     LOGFONTW lf{};
     lf.lfHeight = -static_cast<LONG>(std::lround(points_ * dpi / 72.0));
-    lf.lfWeight = weight_;
+    lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = charset_;
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;

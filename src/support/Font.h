@@ -14,7 +14,6 @@ class Font {
     const std::wstring& Name() const { return name_; }
     double Size() const { return points_; }
     BYTE Charset() const { return charset_; }
-    int Weight() const { return weight_; }
     void SetName(std::wstring name);
     void SetSize(double points);
     void SetCharset(BYTE charset);
@@ -26,7 +25,6 @@ class Font {
     std::wstring name_ = L"MS Sans Serif";
     double points_ = 8;
     BYTE charset_ = DEFAULT_CHARSET;
-    int weight_ = FW_NORMAL;
     FontHandle handle_;
     UINT handleDpi_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "Errors.h"
+#include "ScopeExit.h"
 
 #include <commctrl.h>
 
@@ -88,39 +89,21 @@ void TextBox::Move(double left, double top, double width, double height) {
 }
 
 TextBox::KeySubscription::KeySubscription(TextBox& box, ITextBoxKeyEvents& sink)
-    : handle_(box.Handle()), sink_(sink) {
-    if (!SetWindowSubclass(handle_, Proc, reinterpret_cast<UINT_PTR>(this),
-                           reinterpret_cast<DWORD_PTR>(this)))
-        throw AppError{E_FAIL, L"Can't watch the text box's keys."};
-}
-
-TextBox::KeySubscription::~KeySubscription() {
-    if (IsWindow(handle_)) RemoveWindowSubclass(handle_, Proc, reinterpret_cast<UINT_PTR>(this));
-}
-
-LRESULT CALLBACK TextBox::KeySubscription::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                                UINT_PTR, DWORD_PTR data) {
-    auto* self = reinterpret_cast<KeySubscription*>(data);
-    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
-        int keyCode = static_cast<int>(wParam);
-        int shift = ShiftState();
-        Guarded(0, [&] {
-            self->sink_.TB_KeyDown(keyCode, shift);
-            return 0;
-        });
-        if (keyCode == 0) return 0;
-        wParam = static_cast<WPARAM>(keyCode);
-    } else if (message == WM_CHAR) {
-        int keyAscii = static_cast<int>(wParam);
-        Guarded(0, [&] {
-            self->sink_.TB_KeyPress(keyAscii);
-            return 0;
-        });
-        if (keyAscii == 0) return 0;
-        wParam = static_cast<WPARAM>(keyAscii);
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
-}
+    : subclass_(box.Handle(), [&sink](UINT message, WPARAM& wParam, LPARAM&, LRESULT& result) {
+          // Setting the key or the character to 0 cancels it for the control.
+          int code = static_cast<int>(wParam);
+          if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+              int shift = ShiftState();
+              sink.TB_KeyDown(code, shift);
+          } else if (message == WM_CHAR) {
+              sink.TB_KeyPress(code);
+          } else {
+              return false;
+          }
+          wParam = static_cast<WPARAM>(code);
+          result = 0;
+          return code == 0;
+      }) {}
 
 // --- Timer -----------------------------------------------------------------
 
@@ -128,8 +111,9 @@ Timer::~Timer() {
     if (enabled_ && IsWindow(owner_)) KillTimer(owner_, id_);
 }
 
-void Timer::Create(HWND owner, UINT_PTR id, UINT interval, std::function<void()> tick) {
-    owner_ = owner;
+void Timer::Create(Form& owner, UINT_PTR id, UINT interval, std::function<void()> tick) {
+    owner.timers_.push_back(this);
+    owner_ = owner.Handle();
     id_ = id;
     interval_ = interval;
     tick_ = std::move(tick);
@@ -172,6 +156,9 @@ Form::~Form() {
 void Form::Load() {
     if (handle_) return;
     RegisterFormClass(WndProc);
+    // Loading from the first message on: the size messages of creation find no controls yet.
+    loading_ = true;
+    ScopeExit loaded([this] { loading_ = false; });
     HWND window = CreateWindowExW(0, kFormClass, caption_.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 400, 300, nullptr, nullptr, AppInstance(), this);
     if (!window) ThrowLastError(L"Can't create the window");
@@ -185,10 +172,8 @@ void Form::Load() {
                  ToPixels(clientWidthTwips_, tpp) + (outer.right - outer.left) - inner.right,
                  ToPixels(clientHeightTwips_, tpp) + (outer.bottom - outer.top) - inner.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    loading_ = true;
     CreateControls();
     Form_Load();
-    loading_ = false;
 }
 
 void Form::Show() {
@@ -201,13 +186,10 @@ bool Form::Unload() {
     if (!handle_ || unloading_) return false;
     bool cancel = false;
     unloading_ = true;
-    try {
+    {
+        ScopeExit unloaded([this] { unloading_ = false; });
         Form_Unload(cancel);
-    } catch (...) {
-        unloading_ = false;
-        throw;
     }
-    unloading_ = false;
     if (cancel) return false;
     DestroyWindow(handle_);
     return true;

@@ -2,6 +2,7 @@
 // The small window framework: a top-level form with its events, a multi-line text box, a timer,
 // and the message loop with key preview.
 #include "Font.h"
+#include "WindowSubclass.h"
 
 #include <functional>
 #include <memory>
@@ -45,20 +46,17 @@ class TextBox {
     class KeySubscription {
       public:
         KeySubscription(TextBox& box, ITextBoxKeyEvents& sink);
-        ~KeySubscription();
-        KeySubscription(const KeySubscription&) = delete;
-        KeySubscription& operator=(const KeySubscription&) = delete;
 
       private:
-        static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-        HWND handle_;
-        ITextBoxKeyEvents& sink_;
+        WindowSubclass subclass_;
     };
 
   private:
     HWND handle_ = nullptr;
     std::shared_ptr<Font> font_;
 };
+
+class Form;
 
 class Timer {
   public:
@@ -67,7 +65,8 @@ class Timer {
     Timer& operator=(const Timer&) = delete;
     ~Timer();
 
-    void Create(HWND owner, UINT_PTR id, UINT interval, std::function<void()> tick);
+    // Starts the timer on the form, which hands it its ticks.
+    void Create(Form& owner, UINT_PTR id, UINT interval, std::function<void()> tick);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled);
     UINT Interval() const { return interval_; }
@@ -127,9 +126,9 @@ class Form {
     virtual void Form_Resize() {}
     // The window moved to a monitor of another DPI: controls render their fonts again.
     virtual void Form_DpiChanged() {}
-    void AddTimer(Timer& timer) { timers_.push_back(&timer); }
 
   private:
+    friend class Timer;
     static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT, WPARAM, LPARAM);
     void Destroyed();

@@ -51,10 +51,17 @@ struct GdiFontTraits {
     static void Close(Type h) { DeleteObject(h); }
 };
 
+struct IconTraits {
+    using Type = HICON;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { DestroyIcon(h); }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using FontHandle = UniqueHandle<GdiFontTraits>;
+using IconHandle = UniqueHandle<IconTraits>;
 
 // The clipboard, open for the lifetime of this object.
 class ClipboardLock {

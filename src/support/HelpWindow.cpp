@@ -14,19 +14,16 @@ Font& HelpFont() {
     return font;
 }
 
-LRESULT CALLBACK HelpProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT HelpMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: {
         HWND text = CreateWindowExW(
             0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
             0, 0, 0, 0, window, reinterpret_cast<HMENU>(1), AppInstance(), nullptr);
         if (!text) return -1;
-        return Guarded(LRESULT{0}, [&] {
-            SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(HelpFont().Handle(WindowDpi(window))),
-                         FALSE);
-            SetWindowTextW(text, HelpText().c_str());
-            return LRESULT{0};
-        });
+        SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(HelpFont().Handle(WindowDpi(window))), FALSE);
+        SetWindowTextW(text, HelpText().c_str());
+        return 0;
     }
     case WM_SIZE:
         MoveWindow(GetDlgItem(window, 1), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
@@ -37,6 +34,10 @@ LRESULT CALLBACK HelpProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+LRESULT CALLBACK HelpProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return Guarded(LRESULT{0}, [&] { return HelpMessage(window, message, wParam, lParam); });
 }
 } // namespace
 

@@ -19,10 +19,11 @@ BOOL CALLBACK FindMarked(HWND window, LPARAM data) {
 bool InstanceGuard::Check(const std::wstring& instanceName) {
     if (mutex_) return true; // this instance holds the name already
     name_ = instanceName;
-    KernelHandle mutex(CreateMutexW(nullptr, FALSE, (L"Local\\" + instanceName).c_str()));
+    KernelHandle mutex(createMutex_(nullptr, FALSE, (L"Local\\" + instanceName).c_str()));
     DWORD error = GetLastError();
-    if (!mutex) ThrowWin32(error, L"Can't check for another instance");
-    if (error != ERROR_ALREADY_EXISTS) {
+    // Access denied: the name exists, held by an instance we may not open (an elevated one).
+    if (!mutex && error != ERROR_ACCESS_DENIED) ThrowWin32(error, L"Can't check for another instance");
+    if (mutex && error != ERROR_ALREADY_EXISTS) {
         mutex_ = std::move(mutex);
         return true;
     }

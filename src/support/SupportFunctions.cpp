@@ -5,9 +5,11 @@
 #include "Handles.h"
 #include "HelpWindow.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <vector>
 
 void esRegisterAppPath() {
@@ -26,18 +28,76 @@ void esRegisterAppPath() {
                    (length + 1) * sizeof(wchar_t));
 }
 
+namespace {
+// The size of a system metric at a DPI (GetSystemMetricsForDpi where the system has it).
+int MetricForDpi(int metric, UINT dpi) {
+    using Fn = int(WINAPI*)(int, UINT);
+    static const auto forDpi = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    if (forDpi) return forDpi(metric, dpi);
+    // Older systems give the metric for the system DPI.
+    return MulDiv(GetSystemMetrics(metric), static_cast<int>(dpi), static_cast<int>(WindowDpi(nullptr)));
+}
+
+// The icons a window got from asSetWindowResIconAll: made for its DPI, made again when the DPI
+// changes, freed with the window.
+struct WindowIcons {
+    static constexpr const wchar_t* kProperty = L"Quenlit.WindowIcons";
+    std::wstring resourceName;
+    IconHandle big, small;
+
+    void Apply(HWND window, UINT dpi) {
+        // Not shared: a shared icon is the one cached for the first size asked, whatever the size.
+        auto load = [&](int metric) {
+            const int size = MetricForDpi(metric, dpi);
+            IconHandle icon(static_cast<HICON>(
+                LoadImageW(GetModuleHandleW(nullptr), resourceName.c_str(), IMAGE_ICON, size, size, 0)));
+            if (!icon) ThrowLastError(L"Can't load the icon \"" + resourceName + L"\"");
+            return icon;
+        };
+        IconHandle newBig = load(SM_CXICON), newSmall = load(SM_CXSMICON);
+        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(newBig.Get()));
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(newSmall.Get()));
+        big = std::move(newBig); // the icons shown before are freed only now
+        small = std::move(newSmall);
+    }
+
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR data) {
+        auto* self = reinterpret_cast<WindowIcons*>(data);
+        if (message == WM_NCDESTROY) {
+            RemoveWindowSubclass(window, Proc, id);
+            RemovePropW(window, kProperty);
+            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            delete self;
+            return result;
+        }
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        if (message == WM_DPICHANGED) {
+            Guarded(0, [&] {
+                self->Apply(window, LOWORD(wParam));
+                return 0;
+            });
+        }
+        return result;
+    }
+};
+} // namespace
+
 void asSetWindowResIconAll(HWND window, const std::wstring& resourceName) {
-    const UINT dpi = WindowDpi(window);
-    auto load = [&](int metric) {
-        int size = MulDiv(GetSystemMetrics(metric), static_cast<int>(dpi), 96);
-        // Shared icons stay valid for the life of the process, as the window keeps using them.
-        HICON icon = static_cast<HICON>(
-            LoadImageW(GetModuleHandleW(nullptr), resourceName.c_str(), IMAGE_ICON, size, size, LR_SHARED));
-        if (!icon) ThrowLastError(L"Can't load the icon \"" + resourceName + L"\"");
-        return icon;
-    };
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(load(SM_CXICON)));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(load(SM_CXSMICON)));
+    auto* icons = static_cast<WindowIcons*>(GetPropW(window, WindowIcons::kProperty));
+    if (!icons) {
+        auto fresh = std::make_unique<WindowIcons>();
+        if (!SetPropW(window, WindowIcons::kProperty, fresh.get()))
+            ThrowLastError(L"Can't keep the window's icons");
+        if (!SetWindowSubclass(window, WindowIcons::Proc, 0, reinterpret_cast<DWORD_PTR>(fresh.get()))) {
+            RemovePropW(window, WindowIcons::kProperty);
+            throw AppError{E_FAIL, L"Can't keep the window's icons."};
+        }
+        icons = fresh.release(); // the window owns it now
+    }
+    icons->resourceName = resourceName;
+    icons->Apply(window, WindowDpi(window));
 }
 
 void asCenterFormEx(HWND window) {

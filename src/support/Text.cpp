@@ -1,15 +1,19 @@
 #include "Text.h"
 
+#include "Errors.h"
+
 #include <windows.h>
 
 namespace {
-std::string Narrow(UINT codePage, std::wstring_view text) {
+// Throws when the conversion fails: an empty result would pass for an empty text.
+std::string Narrow(UINT codePage, DWORD flags, std::wstring_view text, BOOL* usedDefault) {
     if (text.empty()) return {};
-    int length = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                     nullptr, nullptr);
+    const int size = static_cast<int>(text.size());
+    int length = WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, usedDefault);
     std::string out(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr,
-                        nullptr);
+    if (length == 0 || WideCharToMultiByte(codePage, flags, text.data(), size, out.data(), length, nullptr,
+                                           nullptr) != length)
+        ThrowLastError(L"Can't convert the text");
     return out;
 }
 
@@ -35,11 +39,30 @@ std::wstring MapCase(std::wstring text, DWORD flag) {
 }
 } // namespace
 
-std::string ToAnsi(std::wstring_view text) {
-    return Narrow(CP_ACP, text);
+bool TryToAnsi(std::wstring_view text, std::string& out) {
+    // Where the ANSI code page is UTF-8 it holds everything (and takes neither flag nor default).
+    if (GetACP() == CP_UTF8) {
+        out = Narrow(CP_UTF8, 0, text, nullptr);
+        return true;
+    }
+    // No best fit: "Ā" must not quietly become "A" and name another file.
+    BOOL usedDefault = FALSE;
+    std::string ansi = Narrow(CP_ACP, WC_NO_BEST_FIT_CHARS, text, &usedDefault);
+    if (usedDefault) return false;
+    out = std::move(ansi);
+    return true;
 }
+
+std::string ToAnsi(std::wstring_view text) {
+    std::string out;
+    if (!TryToAnsi(text, out))
+        throw AppError{HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION),
+                       L"The text holds characters that the ANSI code page cannot hold."};
+    return out;
+}
+
 std::string ToUtf8(std::wstring_view text) {
-    return Narrow(CP_UTF8, text);
+    return Narrow(CP_UTF8, 0, text, nullptr);
 }
 
 std::wstring FromAnsi(std::string_view text) {

@@ -3,6 +3,9 @@
 #include <string>
 #include <string_view>
 
+// Without best-fit mapping: false when a character has no place in the ANSI code page.
+bool TryToAnsi(std::wstring_view text, std::string& out);
+// Throws when a character has no place in the ANSI code page.
 std::string ToAnsi(std::wstring_view text);
 std::wstring FromAnsi(std::string_view text);
 std::string ToUtf8(std::wstring_view text);

@@ -1,7 +1,9 @@
 #pragma once
 // Window subclassing: hands every message of one window to a callback before the window's own
 // processing. A message the callback leaves alone is processed exactly as without the component.
-#include <windows.h>
+#include "WindowSubclass.h"
+
+#include <memory>
 
 class Wyndrel;
 
@@ -21,16 +23,13 @@ class Wyndrel {
     Wyndrel() = default;
     Wyndrel(const Wyndrel&) = delete;
     Wyndrel& operator=(const Wyndrel&) = delete;
-    ~Wyndrel();
 
     // Null stops the calls; the window stays watched.
     void SetCallback(IWyndrelCallback* callback) { callback_ = callback; }
     // Non-null puts the window under watch (replacing the one watched before); null releases it.
     void SetHWnd(HWND window);
-    HWND HWnd() const { return window_; }
 
   private:
-    static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-    HWND window_ = nullptr;
     IWyndrelCallback* callback_ = nullptr;
+    std::unique_ptr<WindowSubclass> subclass_;
 };

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-class csTBSelectAllHook : private ITextBoxKeyEvents {
+class csTBSelectAllHook final : private ITextBoxKeyEvents {
   public:
     csTBSelectAllHook() = default;
     csTBSelectAllHook(const csTBSelectAllHook&) = delete;

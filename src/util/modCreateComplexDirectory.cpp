@@ -30,17 +30,22 @@ std::wstring AddLongPathPrefix(const std::wstring& path, bool isUNC) {
     return isUNC ? L"\\\\?\\UNC\\" + path.substr(2) : L"\\\\?\\" + path;
 }
 
+// A path that the ANSI code page cannot hold names no directory for the narrow calls.
 bool IsDirExist(const std::wstring& path, bool isUNC, bool useWideCalls, const DirectoryCalls& calls) {
-    DWORD attributes = esIsHostWinNT() && useWideCalls
-                           ? calls.getFileAttributesW(AddLongPathPrefix(path, isUNC).c_str())
-                           : calls.getFileAttributesA(ToAnsi(path).c_str());
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    std::string ansi;
+    if (esIsHostWinNT() && useWideCalls)
+        attributes = calls.getFileAttributesW(AddLongPathPrefix(path, isUNC).c_str());
+    else if (TryToAnsi(path, ansi))
+        attributes = calls.getFileAttributesA(ansi.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool CreateDir(const std::wstring& path, bool isUNC, bool useWideCalls, const DirectoryCalls& calls) {
-    return esIsHostWinNT() && useWideCalls
-               ? calls.createDirectoryW(AddLongPathPrefix(path, isUNC).c_str(), nullptr)
-               : calls.createDirectoryA(ToAnsi(path).c_str(), nullptr);
+    if (esIsHostWinNT() && useWideCalls)
+        return calls.createDirectoryW(AddLongPathPrefix(path, isUNC).c_str(), nullptr);
+    std::string ansi;
+    return TryToAnsi(path, ansi) && calls.createDirectoryA(ansi.c_str(), nullptr);
 }
 } // namespace
 
