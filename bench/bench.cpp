@@ -83,7 +83,7 @@ int main() {
     CreateDirectoryW(folder.c_str(), nullptr);
     DeleteFileW((folder + L"\\URLs.TXT").c_str());
     SetDataFolder(folder);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit");
+    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey().c_str());
 
     QuietMain form;
     form.Load();
@@ -160,6 +160,6 @@ int main() {
 
     DestroyWindow(bareEdit);
     form.txtURLs.SetText(L"");
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit");
+    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey().c_str());
     return 0;
 }

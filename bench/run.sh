@@ -2,6 +2,7 @@
 # Runs the benchmarks under Wine (inside the Xvfb that ./quenlit bench provides) and prints figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tests/sandbox.sh
 exe=build/x64/Quenlit.exe
 
 echo "== in-process figures"

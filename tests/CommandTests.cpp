@@ -202,12 +202,12 @@ TEST_F(MainWindowTest, KeysReachTheCommandsWhileTheListHasTheFocus) {
     DestroyWindow(help);
 
     {
-        DialogAnswerer about(L"About Quenlit", [](HWND box) { ClickButton(box, IDOK); });
+        DialogAnswerer about(L"About " + App().product, [](HWND box) { ClickButton(box, IDOK); });
         PressKey(list, VK_F1, 1);
         EXPECT_TRUE(about.Answered());
     }
     {
-        DialogAnswerer about(L"About Quenlit", [](HWND box) { ClickButton(box, IDOK); });
+        DialogAnswerer about(L"About " + App().product, [](HWND box) { ClickButton(box, IDOK); });
         SendMessageW(form->Handle(), WM_SYSCOMMAND, kCmdAbout, 0);
         EXPECT_TRUE(about.Answered());
         EXPECT_NE(std::wstring::npos, about.SeenText().find(L"Pellomir"));

@@ -57,7 +57,7 @@ TEST_F(MainWindowTest, AWriteProtectedFileAtClosingOffersAbortRetryIgnore) {
                   MF_CHECKED);
     HKEY key = nullptr;
     EXPECT_NE(ERROR_SUCCESS,
-              RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit", 0, KEY_READ, &key));
+              RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKey().c_str(), 0, KEY_READ, &key));
     {
         ScriptedBoxes boxes({IDRETRY});
         boxes.onShow = [&](size_t) { SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_NORMAL); };
@@ -77,7 +77,7 @@ TEST_F(MainWindowTest, IgnoreClosesAndStillStoresTheSettings) {
     SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ("old", ReadBytes(ListFile()));
     DWORD value = 0, size = sizeof(value);
-    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit", L"Thick Border",
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, SettingsKey().c_str(), L"Thick Border",
                                           RRF_RT_REG_DWORD, nullptr, &value, &size));
     EXPECT_EQ(1u, value);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// A real, hidden main window over a temporary data folder and a clean settings key.
+// A real, hidden main window over a temporary data folder and a clean settings key of the test
+// identity.
 #include "TestSupport.h"
 #include "mainwindow/frmMain.h"
 #include "support/SaveFileDialog.h"
@@ -53,11 +54,11 @@ class TestMain : public frmMain {
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit");
+        RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey().c_str());
         SetDataFolder(folder.Path());
     }
     void TearDown() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pellomir\\Quenlit");
+        RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey().c_str());
         SetDataFolder(L"");
     }
     std::unique_ptr<TestMain> Open() {

@@ -5,8 +5,6 @@
 #include <regex>
 
 namespace {
-const wchar_t kKey[] = L"Software\\Pellomir\\Quenlit";
-
 std::string Header(const std::string& rest) {
     return "\xEF\xBB\xBF"
            "Comp: " +
@@ -16,7 +14,7 @@ std::string Header(const std::string& rest) {
 
 TEST_F(MainWindowTest, EachOptionSurvivesACloseAndARestart) {
     for (UINT command : {kCmdPCSpeakerBeep, kCmdMonospaceFont, kCmdThickBorder}) {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+        RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey().c_str());
         auto form = Open();
         form->DoCommand(command);
         ASSERT_TRUE(form->Unload());
@@ -32,7 +30,7 @@ TEST_F(MainWindowTest, EachOptionSurvivesACloseAndARestart) {
     for (const wchar_t* name :
          {L"PC Speaker Beep", L"Monospace Font", L"Thick Border", L"Window placement"}) {
         EXPECT_EQ(ERROR_SUCCESS,
-                  RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_ANY, nullptr, nullptr, nullptr))
+                  RegGetValueW(HKEY_CURRENT_USER, SettingsKey().c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr))
             << name;
     }
 }

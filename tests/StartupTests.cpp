@@ -22,9 +22,17 @@ bool IsDirectory(const std::wstring& path) {
 }
 
 struct StartupTest : ::testing::Test {
-    // The tests run in their own Wine prefix: its profile is theirs to change.
-    void SetUp() override { RemoveTree(Company()); }
-    void TearDown() override { RemoveTree(Company()); }
+    // Start-up works on the real data folder and settings key: only the sandbox's are the tests' own.
+    void SetUp() override {
+        if (!InTestSandbox())
+            GTEST_SKIP() << "start-up uses the real data folder and settings key; it is tested only inside "
+                            "the sandbox that ./quenlit test makes";
+        SetAppForTesting(ShippedIdentity());
+        RemoveTree(Company());
+    }
+    void TearDown() override {
+        if (InTestSandbox()) RemoveTree(Company());
+    }
 };
 } // namespace
 

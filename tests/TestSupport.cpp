@@ -2,6 +2,7 @@
 
 #include "support/MessageBox.h"
 #include "support/Form.h"
+#include "support/SettingsStore.h"
 
 #include <shellapi.h>
 
@@ -9,6 +10,37 @@
 #include <cstring>
 
 #include <stdexcept>
+
+namespace {
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[MAX_PATH * 2];
+    DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH * 2);
+    return length && length < MAX_PATH * 2 ? std::wstring(value, length) : std::wstring();
+}
+
+const Application g_shipped = App();
+// Before any test runs.
+const bool g_testIdentity = [] {
+    Application test = g_shipped;
+    test.product = g_shipped.product + L" Test " + std::to_wstring(GetCurrentProcessId());
+    SetAppForTesting(test);
+    return true;
+}();
+} // namespace
+
+bool InTestSandbox() {
+    // ./quenlit test names its Wine prefix; any other prefix, or Windows itself, is someone's own.
+    const std::wstring sandbox = Environment(L"QUENLIT_TEST_SANDBOX");
+    return !sandbox.empty() && sandbox == Environment(L"WINEPREFIX");
+}
+
+const Application& ShippedIdentity() {
+    return g_shipped;
+}
+
+std::wstring SettingsKey() {
+    return SettingsStore(App()).KeyPath();
+}
 
 TempFolder::TempFolder() {
     wchar_t base[MAX_PATH];

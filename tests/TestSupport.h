@@ -1,11 +1,22 @@
 #pragma once
 // Helpers shared by the tests: temporary folders, scripted message boxes, threads that answer
 // real dialogs, and a pump for the window messages.
+#include "support/Application.h"
+
 #include <windows.h>
 
 #include <functional>
 #include <string>
 #include <vector>
+
+// True only inside the sandbox that ./quenlit test makes (its own Wine prefix): there alone may a
+// test use the real data folder and the real settings key.
+bool InTestSandbox();
+// Every test process runs under a test identity (a product name of its own), so whatever goes
+// through the application object never reaches the user's settings. This is the shipped one.
+const Application& ShippedIdentity();
+// The registry key, under HKEY_CURRENT_USER, of the identity in force.
+std::wstring SettingsKey();
 
 // A fresh folder under %TEMP%, removed with everything in it at the end.
 class TempFolder {

@@ -2,6 +2,7 @@
 # The window's layout, fonts and margins at 96, 120, 144 and 192 DPI: Wine reads the DPI from the
 # prefix's registry when a program starts.
 set -uo pipefail
+source "$(dirname "$0")/sandbox.sh"
 tests=$1
 failed=0
 for dpi in 120 144 192 96; do

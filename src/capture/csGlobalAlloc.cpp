@@ -1,4 +1,5 @@
 #include "csGlobalAlloc.h"
+#include "../support/Text.h"
 
 #include <string>
 
@@ -33,7 +34,7 @@ void csGlobalAlloc::Unlock(const wchar_t* operation) {
         DWORD error = GetLastError();
         if (error != ERROR_SUCCESS)
             Trace(std::wstring(operation) + L" ==> GlobalUnlock() failed! Err code: " +
-                  std::to_wstring(error));
+                  Decimal(error));
     }
     ptr_ = nullptr;
 }

@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include "Text.h"
+
 #include <vector>
 
 namespace {
@@ -15,9 +17,9 @@ std::wstring ModuleVersion() {
     if (!GetFileVersionInfoW(path, 0, size, data.data()) ||
         !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info)
         return L"0.0.0";
-    return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." +
-           std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
-           std::to_wstring(HIWORD(info->dwFileVersionLS));
+    return Decimal(HIWORD(info->dwFileVersionMS)) + L"." +
+           Decimal(LOWORD(info->dwFileVersionMS)) + L"." +
+           Decimal(HIWORD(info->dwFileVersionLS));
 }
 } // namespace
 

@@ -3,7 +3,6 @@
 #include "Application.h"
 #include "Text.h"
 
-#include <cstdio>
 
 namespace {
 std::function<void()> g_beforeFatalExit;
@@ -16,7 +15,7 @@ std::wstring SystemMessage(DWORD code) {
                                       FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text =
-        length ? std::wstring(buffer, length) : L"System error " + std::to_wstring(code) + L".";
+        length ? std::wstring(buffer, length) : L"System error " + Decimal(code) + L".";
     LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
@@ -33,9 +32,7 @@ void ThrowLastError(const std::wstring& what) {
 }
 
 std::wstring FormatErrorNumber(HRESULT number) {
-    wchar_t text[16];
-    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(number));
-    return text;
+    return L"0x" + Hex(static_cast<unsigned long>(number), 8);
 }
 
 ErrorRecord& Err() {

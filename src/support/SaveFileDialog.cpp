@@ -1,6 +1,7 @@
 #include "SaveFileDialog.h"
 
 #include "Errors.h"
+#include "Text.h"
 
 #include <commdlg.h>
 
@@ -37,6 +38,6 @@ bool SaveFileDialog::Show() {
         return true;
     }
     if (DWORD error = CommDlgExtendedError())
-        throw AppError{E_FAIL, L"The Save As dialog failed (code " + std::to_wstring(error) + L")."};
+        throw AppError{E_FAIL, L"The Save As dialog failed (code " + Decimal(error) + L")."};
     return false;
 }

@@ -31,6 +31,16 @@ bool Widen(UINT codePage, DWORD flags, std::string_view bytes, std::wstring& out
     return true;
 }
 
+std::wstring Digits(unsigned long long value, unsigned base, size_t width) {
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), L"0123456789ABCDEF"[value % base]);
+        value /= base;
+    } while (value != 0);
+    if (digits.size() < width) digits.insert(0, width - digits.size(), L'0');
+    return digits;
+}
+
 std::wstring MapCase(std::wstring text, DWORD flag) {
     if (!text.empty())
         LCMapStringW(LOCALE_INVARIANT, flag, text.data(), static_cast<int>(text.size()), text.data(),
@@ -80,4 +90,11 @@ std::wstring ToUpper(std::wstring text) {
 }
 std::wstring ToLower(std::wstring text) {
     return MapCase(std::move(text), LCMAP_LOWERCASE);
+}
+
+std::wstring Decimal(unsigned long long value, size_t width) {
+    return Digits(value, 10, width);
+}
+std::wstring Hex(unsigned long long value, size_t width) {
+    return Digits(value, 16, width);
 }

@@ -2,6 +2,7 @@
 # The real Quenlit.exe under Wine in a real X display: X11 clipboard clients copy, xdotool types,
 # and the exact bytes of what it stores are checked. Screenshots are kept in build/e2e/.
 set -uo pipefail
+source "$(dirname "$0")/../sandbox.sh"
 exe=$1
 out=${2:-$(dirname "$exe")/e2e}
 mkdir -p "$out"
