@@ -24,7 +24,13 @@ copy() { printf '%s' "$1" | xclip -selection clipboard >/dev/null 2>&1; sleep 0.
 # Wine shows the program under its Linux path: the process is gone only when no such one is left.
 running() { pgrep -f "^$exe( |\$)" >/dev/null; }
 stopped() { wait_for '[ "$(windows)" -eq 0 ] && ! running'; }
-shot() { import -window root "$out/$1.png"; }
+# The main window and a band around it (where its system menu opens).
+shot() {
+  local w X Y WIDTH HEIGHT
+  w=$(xdotool search --name '^Quenlit$' | head -1)
+  eval "$(xdotool getwindowgeometry --shell "$w")"
+  import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X > 20 ? X - 20 : 0))+$((Y > 20 ? Y - 20 : 0))" +repage "$out/$1.png"
+}
 
 # A fresh start: no data folder, no settings, no link left on the clipboard by an earlier run.
 rm -rf "$appdata/Pellomir"
@@ -38,8 +44,9 @@ copy "not a link"
 copy "https://пример.рф/второй"
 copy $'https://a.example/\nhttps://b.example/'
 copy $'https://trailing.example/\n'
+copy "https://wiki.example.org/Main_Page"
 check "only the one-line links are stored, exactly" \
-  bytes_are "$list" '\xef\xbb\xbfhttps://example.com/first\r\nhttps://\xd0\xbf\xd1\x80\xd0\xb8\xd0\xbc\xd0\xb5\xd1\x80.\xd1\x80\xd1\x84/\xd0\xb2\xd1\x82\xd0\xbe\xd1\x80\xd0\xbe\xd0\xb9'
+  bytes_are "$list" '\xef\xbb\xbfhttps://example.com/first\r\nhttps://\xd0\xbf\xd1\x80\xd0\xb8\xd0\xbc\xd0\xb5\xd1\x80.\xd1\x80\xd1\x84/\xd0\xb2\xd1\x82\xd0\xbe\xd1\x80\xd0\xbe\xd0\xb9\r\nhttps://wiki.example.org/Main_Page'
 shot window
 
 wine "$exe" >/dev/null 2>&1
