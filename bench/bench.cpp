@@ -3,21 +3,18 @@
 #include "mainwindow/frmMain.h"
 #include "support/Application.h"
 #include "support/TextFileIO.h"
+#include "AllocationCounter.h"
 #include "TestSupport.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <new>
 #include <string>
 #include <vector>
 
 namespace {
-std::atomic<long> g_allocations{0};
-
 class QuietMain : public frmMain {
   protected:
     void Sound(bool) override {}
@@ -64,18 +61,6 @@ void BareCapture(HWND edit, const std::wstring& path, const std::wstring& link) 
 }
 } // namespace
 
-void* operator new(size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
-
 int main() {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -91,10 +76,10 @@ int main() {
     form.tmrClipboardCheck_Timer(); // now the content carries the marker: every later tick is idle
 
     const int idleRuns = 20000;
-    long before = g_allocations;
+    long before = HeapAllocations();
     for (int i = 0; i < idleRuns; ++i)
         form.tmrClipboardCheck_Timer();
-    long idleAllocations = g_allocations - before;
+    long idleAllocations = HeapAllocations() - before;
     double idle = Measure(15, [&] {
         for (int i = 0; i < idleRuns; ++i)
             form.tmrClipboardCheck_Timer();

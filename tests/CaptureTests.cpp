@@ -1,5 +1,8 @@
+#include "AllocationCounter.h"
 #include "MainWindowFixture.h"
 #include "capture/ClipboardWatcher.h"
+#include "support/ClipboardText.h"
+#include "support/ScopeExit.h"
 #include "support/Application.h"
 
 namespace {
@@ -142,4 +145,56 @@ TEST_F(MainWindowTest, AFailedSilentSaveStillBeepsAndReportsNothing) {
     EXPECT_EQ(1u, form->beeps.size());
     EXPECT_TRUE(boxes.Seen().empty());
     SetDataFolder(folder.Path());
+}
+
+namespace {
+// Reads the clipboard as the program does, noting whether the content was tagged already.
+struct WatchingReader : ClipboardText {
+    int reads = 0;
+    bool taggedAtRead = false;
+    std::wstring Read() override {
+        ++reads;
+        taggedAtRead = IsClipboardFormatAvailable(MarkerFormat()) != FALSE;
+        return ClipboardText::Read();
+    }
+};
+
+int g_opens = 0;
+BOOL WINAPI CountingOpenClipboard(HWND owner) {
+    ++g_opens;
+    return OpenClipboard(owner);
+}
+} // namespace
+
+TEST_F(MainWindowTest, TheContentIsTaggedBeforeItsTextIsRead) {
+    // Read first, a content replaced in between would be tagged unread: a copied link lost.
+    auto form = Open();
+    WatchingReader reader;
+    SetClipboardTextForTesting(&reader);
+    ScopeExit restore([] { SetClipboardTextForTesting(nullptr); });
+    PutClipboardText(L"https://a.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(1, reader.reads);
+    EXPECT_TRUE(reader.taggedAtRead);
+    EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
+}
+
+TEST_F(MainWindowTest, AnIdleTickNeitherAllocatesNorOpensTheClipboard) {
+    auto form = Open();
+    PutClipboardText(L"https://tagged.example/");
+    form->tmrClipboardCheck_Timer(); // from now on the content carries the marker
+    g_opens = 0;
+    SetOpenClipboardForTesting(CountingOpenClipboard);
+    ScopeExit restore([] { SetOpenClipboardForTesting(nullptr); });
+    const long before = HeapAllocations();
+    // The whole road of a tick: the timer message through the subclassing and the form.
+    for (int i = 0; i < 5000; ++i)
+        SendMessageW(form->Handle(), WM_TIMER, form->tmrClipboardCheck.Id(), 0);
+    EXPECT_EQ(0, HeapAllocations() - before);
+    EXPECT_EQ(0, g_opens);
+    EXPECT_EQ(L"https://tagged.example/", form->txtURLs.Text());
+    // New content is opened for, once: the count sees the cycle's own opening.
+    PutClipboardText(L"https://new.example/");
+    SendMessageW(form->Handle(), WM_TIMER, form->tmrClipboardCheck.Id(), 0);
+    EXPECT_EQ(1, g_opens);
 }

@@ -260,8 +260,9 @@ namespace {
 // Counts the A keys that get past whatever hooks the box in front of it.
 struct KeyCounter : ITextBoxKeyEvents {
     int aKeys = 0;
+    std::vector<int> characters;
     void TB_KeyDown(int& keyCode, int&) override { aKeys += keyCode == 'A'; }
-    void TB_KeyPress(int&) override {}
+    void TB_KeyPress(int& keyAscii) override { characters.push_back(keyAscii); }
 };
 } // namespace
 
@@ -298,6 +299,17 @@ TEST(SelectAllHook, InitMovesTheHookAndReleasingEndsIt) {
     PressKey(boxes.b.Handle(), 'A', 2);
     EXPECT_EQ(5, behindA.aKeys);
     EXPECT_EQ(0, behindB.aKeys);
+
+    // A handled Ctrl+A cancels the next key press, whatever its character; the one after passes.
+    behindB.characters.clear();
+    BYTE ctrl[256] = {}, none[256] = {};
+    ctrl[VK_CONTROL] = 0x80;
+    SetKeyboardState(ctrl);
+    SendMessageW(boxes.b.Handle(), WM_KEYDOWN, 'A', 1);
+    SetKeyboardState(none);
+    SendMessageW(boxes.b.Handle(), WM_CHAR, 'x', 1);
+    SendMessageW(boxes.b.Handle(), WM_CHAR, 'y', 1);
+    EXPECT_EQ(std::vector<int>{'y'}, behindB.characters);
 
     hook.reset();
     PressKey(boxes.b.Handle(), 'A', 2);

@@ -56,8 +56,7 @@ TEST_F(MainWindowTest, AWriteProtectedFileAtClosingOffersAbortRetryIgnore) {
               GetMenuState(GetSystemMenu(form->Handle(), FALSE), kCmdMonospaceFont, MF_BYCOMMAND) &
                   MF_CHECKED);
     HKEY key = nullptr;
-    EXPECT_NE(ERROR_SUCCESS,
-              RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKey().c_str(), 0, KEY_READ, &key));
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKey().c_str(), 0, KEY_READ, &key));
     {
         ScriptedBoxes boxes({IDRETRY});
         boxes.onShow = [&](size_t) { SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_NORMAL); };

@@ -5,6 +5,15 @@
 #include <regex>
 
 namespace {
+// The stored value of an option, -1 when none is stored.
+long StoredOption(const wchar_t* name) {
+    DWORD value = 0, size = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, SettingsKey().c_str(), name, RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS)
+        return -1;
+    return static_cast<long>(value);
+}
+
 std::string Header(const std::string& rest) {
     return "\xEF\xBB\xBF"
            "Comp: " +
@@ -12,12 +21,20 @@ std::string Header(const std::string& rest) {
 }
 } // namespace
 
-TEST_F(MainWindowTest, EachOptionSurvivesACloseAndARestart) {
+TEST_F(MainWindowTest, EachOptionReachesTheStoreAtTheCloseAndSurvivesARestart) {
+    const std::pair<UINT, const wchar_t*> options[] = {{kCmdPCSpeakerBeep, L"PC Speaker Beep"},
+                                                       {kCmdMonospaceFont, L"Monospace Font"},
+                                                       {kCmdThickBorder, L"Thick Border"}};
     for (UINT command : {kCmdPCSpeakerBeep, kCmdMonospaceFont, kCmdThickBorder}) {
         RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey().c_str());
+        ASSERT_TRUE(Open()->Unload()); // all three stored as False
         auto form = Open();
         form->DoCommand(command);
+        for (const auto& [id, name] : options)
+            EXPECT_EQ(0, StoredOption(name)) << name << " stored before the close";
         ASSERT_TRUE(form->Unload());
+        for (const auto& [id, name] : options)
+            EXPECT_EQ(id == command ? 1 : 0, StoredOption(name)) << name;
         auto again = Open();
         EXPECT_EQ(command == kCmdPCSpeakerBeep, again->PCSpeakerBeep());
         EXPECT_EQ(command == kCmdMonospaceFont, again->MonospaceFont());
@@ -29,8 +46,8 @@ TEST_F(MainWindowTest, EachOptionSurvivesACloseAndARestart) {
     }
     for (const wchar_t* name :
          {L"PC Speaker Beep", L"Monospace Font", L"Thick Border", L"Window placement"}) {
-        EXPECT_EQ(ERROR_SUCCESS,
-                  RegGetValueW(HKEY_CURRENT_USER, SettingsKey().c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr))
+        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, SettingsKey().c_str(), name, RRF_RT_ANY,
+                                              nullptr, nullptr, nullptr))
             << name;
     }
 }
@@ -132,4 +149,22 @@ TEST_F(MainWindowTest, AWriteProtectedExportIsRetriedWithTheSameContent) {
     EXPECT_NE(std::string::npos, written.find("\r\n\r\nhttps://a.example/"));
     std::wstring time = esFormatTime2(before);
     EXPECT_NE(std::string::npos, written.find(std::string(time.begin(), time.end()))) << written;
+}
+
+TEST_F(MainWindowTest, TheConfirmedFolderIsRememberedEvenWhenTheWriteThenFails) {
+    auto form = Open();
+    const std::wstring out = folder.File(L"out");
+    CreateDirectoryW(out.c_str(), nullptr);
+    const std::wstring target = out + L"\\locked.VODE";
+    WriteBytes(target, "old");
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    ScriptedSaveAs saveAs({target, L""});
+    ScriptedBoxes boxes({IDABORT});
+    form->SaveVODEFile();
+    form->SaveVODEFile();
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(1u, boxes.Seen().size());
+    ASSERT_EQ(2u, saveAs.shown.size());
+    EXPECT_EQ(out, saveAs.shown[1].initialDirectory);
+    EXPECT_EQ("old", ReadBytes(target));
 }

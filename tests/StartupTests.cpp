@@ -2,6 +2,7 @@
 #include "startup/modMain.h"
 #include "support/Application.h"
 #include "support/Form.h"
+#include "support/ScopeExit.h"
 #include "support/SupportFunctions.h"
 
 #include <gtest/gtest.h>
@@ -86,4 +87,33 @@ TEST_F(StartupTest, TheFirstInstanceShowsTheWindowOverItsDataFolder) {
     EXPECT_EQ(0, Form::OpenCount());
     EXPECT_EQ("\xEF\xBB\xBF", ReadBytes(DataFolder() + L"\\URLs.TXT"));
     EXPECT_TRUE(boxes.Seen().empty());
+}
+
+TEST_F(StartupTest, AProfileOutsideTheAnsiCodePageStillGetsItsDataFolderAndWindow) {
+    if (GetACP() == CP_UTF8) GTEST_SKIP() << "the ANSI code page is UTF-8: it holds every path";
+    // The roaming folder of a Cyrillic user name under a Western code page: only the wide calls reach it.
+    const wchar_t kShellFolders[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    wchar_t saved[MAX_PATH] = {};
+    DWORD size = sizeof(saved);
+    RegGetValueW(HKEY_CURRENT_USER, kShellFolders, L"AppData",
+                 RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, saved, &size);
+    const std::wstring foreign = AppData() + L" Пользователь";
+    RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, L"AppData", REG_EXPAND_SZ, foreign.c_str(),
+                    static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t)));
+    ScopeExit restore([&] {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, L"AppData", REG_EXPAND_SZ, saved,
+                        static_cast<DWORD>((wcslen(saved) + 1) * sizeof(wchar_t)));
+        RemoveTree(foreign);
+    });
+    ASSERT_EQ(foreign, AppData()) << "this system does not take the roaming folder from the registry";
+
+    ScriptedBoxes boxes({});
+    Main();
+    EXPECT_TRUE(boxes.Seen().empty());
+    ASSERT_EQ(1, Form::OpenCount());
+    EXPECT_EQ(foreign + L"\\Pellomir\\Quenlit", DataFolder());
+    EXPECT_TRUE(IsDirectory(DataFolder()));
+    SendMessageW(FindWindowW(L"QuenlitForm", L"Quenlit"), WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, Form::OpenCount());
 }

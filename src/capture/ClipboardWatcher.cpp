@@ -4,6 +4,7 @@
 #include "../support/Application.h"
 #include "../support/ClipboardText.h"
 #include "../support/Errors.h"
+#include "../support/Handles.h"
 #include "../support/MessageBox.h"
 #include "../support/SupportFunctions.h"
 #include "../support/Text.h"
@@ -14,7 +15,12 @@ namespace {
 UINT g_markerFormat = 0;
 // Formats by which password managers mark content that no clipboard watcher should read.
 UINT g_privateFormats[2] = {0, 0};
+ClipboardLock::OpenFunction g_openClipboard = OpenClipboard;
 } // namespace
+
+void SetOpenClipboardForTesting(BOOL(WINAPI* open)(HWND)) {
+    g_openClipboard = open ? open : OpenClipboard;
+}
 
 UINT MarkerFormat() {
     return g_markerFormat;
@@ -48,7 +54,7 @@ void frmMain::tmrClipboardCheck_Timer() {
     if (!address) return;
     lstrcpyA(static_cast<char*>(address), marker.c_str());
     {
-        ClipboardLock clipboard(nullptr);
+        ClipboardLock clipboard(nullptr, g_openClipboard);
         if (!clipboard.IsOpen()) return;
         HGLOBAL handle = block.Detach();
         if (!SetClipboardData(g_markerFormat, handle)) {

@@ -33,8 +33,7 @@ void csGlobalAlloc::Unlock(const wchar_t* operation) {
     if (!GlobalUnlock(handle_)) {
         DWORD error = GetLastError();
         if (error != ERROR_SUCCESS)
-            Trace(std::wstring(operation) + L" ==> GlobalUnlock() failed! Err code: " +
-                  Decimal(error));
+            Trace(std::wstring(operation) + L" ==> GlobalUnlock() failed! Err code: " + Decimal(error));
     }
     ptr_ = nullptr;
 }

@@ -17,8 +17,7 @@ std::wstring ModuleVersion() {
     if (!GetFileVersionInfoW(path, 0, size, data.data()) ||
         !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info)
         return L"0.0.0";
-    return Decimal(HIWORD(info->dwFileVersionMS)) + L"." +
-           Decimal(LOWORD(info->dwFileVersionMS)) + L"." +
+    return Decimal(HIWORD(info->dwFileVersionMS)) + L"." + Decimal(LOWORD(info->dwFileVersionMS)) + L"." +
            Decimal(HIWORD(info->dwFileVersionLS));
 }
 } // namespace

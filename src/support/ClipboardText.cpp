@@ -26,7 +26,15 @@ std::wstring ClipboardText::Read() {
     }
 }
 
+namespace {
+ClipboardText* g_replacement = nullptr;
+}
+
 ClipboardText& TheClipboardText() {
     static ClipboardText instance;
-    return instance;
+    return g_replacement ? *g_replacement : instance;
+}
+
+void SetClipboardTextForTesting(ClipboardText* replacement) {
+    g_replacement = replacement;
 }

@@ -3,9 +3,12 @@
 
 class ClipboardText {
   public:
+    virtual ~ClipboardText() = default;
     // The clipboard's text, empty when it holds none. Opens and closes the clipboard itself,
     // waiting briefly while another program holds it open.
-    std::wstring Read();
+    virtual std::wstring Read();
 };
 
 ClipboardText& TheClipboardText();
+// Stands in for the program-wide instance (tests watch when the text is read); null restores it.
+void SetClipboardTextForTesting(ClipboardText* replacement);

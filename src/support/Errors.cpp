@@ -3,7 +3,6 @@
 #include "Application.h"
 #include "Text.h"
 
-
 namespace {
 std::function<void()> g_beforeFatalExit;
 std::function<void(HRESULT, const std::wstring&)> g_fatalReporter;
@@ -14,8 +13,7 @@ std::wstring SystemMessage(DWORD code) {
     DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                       FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text =
-        length ? std::wstring(buffer, length) : L"System error " + Decimal(code) + L".";
+    std::wstring text = length ? std::wstring(buffer, length) : L"System error " + Decimal(code) + L".";
     LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();

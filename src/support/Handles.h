@@ -66,7 +66,8 @@ using IconHandle = UniqueHandle<IconTraits>;
 // The clipboard, open for the lifetime of this object.
 class ClipboardLock {
   public:
-    explicit ClipboardLock(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    using OpenFunction = BOOL(WINAPI*)(HWND);
+    explicit ClipboardLock(HWND owner, OpenFunction open = OpenClipboard) : open_(open(owner) != FALSE) {}
     ~ClipboardLock() {
         if (open_) CloseClipboard();
     }

@@ -117,7 +117,8 @@ void asCenterFormEx(HWND window) {
 std::wstring esGetSpecialFolder(int csidl) {
     wchar_t path[MAX_PATH];
     HRESULT hr = SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
-    if (FAILED(hr)) throw AppError{hr, L"Can't find the special folder " + Decimal(static_cast<unsigned>(csidl)) + L"."};
+    if (FAILED(hr))
+        throw AppError{hr, L"Can't find the special folder " + Decimal(static_cast<unsigned>(csidl)) + L"."};
     return path;
 }
 
