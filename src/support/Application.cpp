@@ -20,9 +20,7 @@ std::wstring ModuleVersion() {
     return Decimal(HIWORD(info->dwFileVersionMS)) + L"." + Decimal(LOWORD(info->dwFileVersionMS)) + L"." +
            Decimal(HIWORD(info->dwFileVersionLS));
 }
-} // namespace
 
-namespace {
 Application& TheApp() {
     static Application app{L"Tolvane - Quenlit", L"Quenlit", L"Pellomir", ModuleVersion()};
     return app;

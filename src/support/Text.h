@@ -12,8 +12,8 @@ std::string ToUtf8(std::wstring_view text);
 // Strict: invalid UTF-8 gives false and leaves out untouched.
 bool TryFromUtf8(std::string_view bytes, std::wstring& out);
 std::wstring ToUpper(std::wstring text);
+std::wstring ToLower(std::wstring text);
 // A number in decimal or upper-case hexadecimal digits, zero-padded to at least width digits.
 // (Not the printf family: its implementation alone would be a tenth of the program.)
 std::wstring Decimal(unsigned long long value, size_t width = 0);
 std::wstring Hex(unsigned long long value, size_t width = 0);
-std::wstring ToLower(std::wstring text);
