@@ -1,4 +1,6 @@
 #include "TestSupport.h"
+#include "support/Errors.h"
+#include "support/Text.h"
 #include "util/modCreateComplexDirectory.h"
 
 #include <gtest/gtest.h>
@@ -127,4 +129,7 @@ TEST_F(CreateComplexDirectoryTest, TheNarrowCallsRefuseALevelTheCodePageCannotHo
     EXPECT_FALSE(IsDirectory(folder.File(L"Abc")));
     EXPECT_FALSE(IsDirectory(folder.File(L"\u0100bc")));
     EXPECT_TRUE(CreateComplexDirectory(folder.File(L"\u0100bc"), true)); // the wide calls hold it
+    // Every other 8-bit conversion refuses such a text instead of changing it.
+    EXPECT_THROW(ToAnsi(L"\u0100bc"), AppError);
+    EXPECT_EQ("Abc", ToAnsi(L"Abc"));
 }
