@@ -216,8 +216,10 @@ TEST(WindowSubclass, SeesMessagesUntilItsWindowIsGoneAndThenLetsGo) {
     form.Load();
     HWND window = form.Handle();
     std::vector<UINT> seen;
+    bool toldGone = false;
     auto subclass =
         std::make_unique<WindowSubclass>(window, [&](UINT message, WPARAM&, LPARAM&, LRESULT& result) {
+            toldGone |= message == WM_NCDESTROY;
             if (message != WM_USER + 1 && message != WM_USER + 2) return false;
             seen.push_back(message);
             result = 42;
@@ -228,8 +230,9 @@ TEST(WindowSubclass, SeesMessagesUntilItsWindowIsGoneAndThenLetsGo) {
     EXPECT_EQ((std::vector<UINT>{WM_USER + 1, WM_USER + 2}), seen);
     EXPECT_EQ(window, subclass->Window());
     DestroyWindow(window);
-    // Gone with its window: the owner's release later touches no handle.
+    // Gone with its window, and told so: the owner's release later touches no handle.
     EXPECT_EQ(nullptr, subclass->Window());
+    EXPECT_TRUE(toldGone);
     subclass.reset();
 }
 

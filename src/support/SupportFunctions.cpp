@@ -5,8 +5,8 @@
 #include "Handles.h"
 #include "HelpWindow.h"
 #include "Text.h"
+#include "WindowSubclass.h"
 
-#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -46,6 +46,7 @@ struct WindowIcons {
     static constexpr const wchar_t* kProperty = L"Quenlit.WindowIcons";
     std::wstring resourceName;
     IconHandle big, small;
+    std::unique_ptr<WindowSubclass> watch;
 
     void Apply(HWND window, UINT dpi) {
         // Not shared: a shared icon is the one cached for the first size asked, whatever the size.
@@ -62,26 +63,6 @@ struct WindowIcons {
         big = std::move(newBig); // the icons shown before are freed only now
         small = std::move(newSmall);
     }
-
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                 DWORD_PTR data) {
-        auto* self = reinterpret_cast<WindowIcons*>(data);
-        if (message == WM_NCDESTROY) {
-            RemoveWindowSubclass(window, Proc, id);
-            RemovePropW(window, kProperty);
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            delete self;
-            return result;
-        }
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-        if (message == WM_DPICHANGED) {
-            Guarded(0, [&] {
-                self->Apply(window, LOWORD(wParam));
-                return 0;
-            });
-        }
-        return result;
-    }
 };
 } // namespace
 
@@ -89,13 +70,19 @@ void asSetWindowResIconAll(HWND window, const std::wstring& resourceName) {
     auto* icons = static_cast<WindowIcons*>(GetPropW(window, WindowIcons::kProperty));
     if (!icons) {
         auto fresh = std::make_unique<WindowIcons>();
-        if (!SetPropW(window, WindowIcons::kProperty, fresh.get()))
-            ThrowLastError(L"Can't keep the window's icons");
-        if (!SetWindowSubclass(window, WindowIcons::Proc, 0, reinterpret_cast<DWORD_PTR>(fresh.get()))) {
-            RemovePropW(window, WindowIcons::kProperty);
-            throw AppError{E_FAIL, L"Can't keep the window's icons."};
-        }
-        icons = fresh.release(); // the window owns it now
+        WindowIcons* self = fresh.get();
+        fresh->watch = std::make_unique<WindowSubclass>(window, [self, window](UINT message, WPARAM& wParam,
+                                                                               LPARAM&, LRESULT&) {
+            if (message == WM_DPICHANGED) {
+                self->Apply(window, LOWORD(wParam));
+            } else if (message == WM_NCDESTROY) {
+                RemovePropW(window, WindowIcons::kProperty);
+                delete self; // the window owned it
+            }
+            return false;
+        });
+        if (!SetPropW(window, WindowIcons::kProperty, self)) ThrowLastError(L"Can't keep the window's icons");
+        icons = fresh.release();
     }
     icons->resourceName = resourceName;
     icons->Apply(window, WindowDpi(window));

@@ -22,11 +22,13 @@ void WindowSubclass::Detach() {
 LRESULT CALLBACK WindowSubclass::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                       DWORD_PTR data) {
     auto* self = reinterpret_cast<WindowSubclass*>(data);
+    LRESULT result = 0;
     if (message == WM_NCDESTROY) {
         self->Detach();
+        // The window's last message: the handler may let go of what belongs to it, this object included.
+        Guarded(false, [&] { return self->handler_(message, wParam, lParam, result); });
         return DefSubclassProc(window, message, wParam, lParam);
     }
-    LRESULT result = 0;
     const bool handled = Guarded(false, [&] { return self->handler_(message, wParam, lParam, result); });
     // Not self from here on: the handler may have released this object (a command can close the window).
     return handled ? result : DefSubclassProc(window, message, wParam, lParam);

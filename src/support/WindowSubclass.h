@@ -9,7 +9,8 @@
 class WindowSubclass {
   public:
     // True: the message is handled and gets result, without the window's own processing.
-    // The handler may change wParam and lParam before the window sees them.
+    // The handler may change wParam and lParam before the window sees them. It sees WM_NCDESTROY
+    // too, once the watch has ended, and may then release this object.
     using Handler = std::function<bool(UINT message, WPARAM& wParam, LPARAM& lParam, LRESULT& result)>;
 
     // Throws when the window cannot be subclassed.
