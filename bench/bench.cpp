@@ -145,6 +145,6 @@ int main() {
 
     DestroyWindow(bareEdit);
     form.txtURLs.SetText(L"");
-    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey().c_str());
+    RemoveTestSettings();
     return 0;
 }

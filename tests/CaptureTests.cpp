@@ -2,8 +2,9 @@
 #include "MainWindowFixture.h"
 #include "capture/ClipboardWatcher.h"
 #include "support/ClipboardText.h"
-#include "support/ScopeExit.h"
 #include "support/Application.h"
+#include "support/ScopeExit.h"
+#include "support/Text.h"
 
 namespace {
 void PutFormats(const std::wstring& text, std::initializer_list<UINT> extraFormats) {
@@ -82,10 +83,11 @@ TEST_F(MainWindowTest, TheMarkerIsA42ByteBlockHoldingTheGuidAndJoinsTheOtherForm
     GlobalUnlock(block);
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT)); // the other program's text stays
     CloseClipboard();
-    EXPECT_EQ(std::string("{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3}") + std::string(4, '\0'), bytes);
+    const std::string guid = ToAnsi(App().guid);
+    EXPECT_EQ(guid + std::string(4, '\0'), bytes);
     char name[64] = {};
     GetClipboardFormatNameA(MarkerFormat(), name, 64);
-    EXPECT_STREQ("{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3}", name);
+    EXPECT_EQ(guid, name);
 }
 
 TEST_F(MainWindowTest, PicturesAndPrivateContentAreNeitherTaggedNorRead) {

@@ -54,11 +54,17 @@ class TestMain : public frmMain {
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey().c_str());
+        RemoveTestSettings();
         SetDataFolder(folder.Path());
+        // What another program left on the clipboard is no link of the test's: the window's timer
+        // runs in every modal loop.
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
     }
     void TearDown() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, SettingsKey().c_str());
+        RemoveTestSettings();
         SetDataFolder(L"");
     }
     std::unique_ptr<TestMain> Open() {

@@ -39,7 +39,7 @@ struct StartupTest : ::testing::Test {
 
 // First of all: once this process has started the program, it is the first instance itself.
 TEST_F(StartupTest, ASecondInstanceEndsSilentlyWithoutTouchingTheFolder) {
-    HANDLE other = CreateMutexW(nullptr, FALSE, (std::wstring(L"Local\\") + kApplicationGuid).c_str());
+    HANDLE other = CreateMutexW(nullptr, FALSE, L"Local\\{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3}");
     ScriptedBoxes boxes({});
     Main();
     EXPECT_EQ(0, Form::OpenCount());

@@ -16,7 +16,7 @@ namespace {
 struct ScratchApp {
     Application app{L"Tolvane - Test", L"QuenlitTest" + std::to_wstring(GetCurrentProcessId()), L"Pellomir",
                     L"1.0.0"};
-    ~ScratchApp() { RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Pellomir\\" + app.product).c_str()); }
+    ~ScratchApp() { RemoveTestSettings(app); }
 };
 
 class PlainForm : public Form {

@@ -4,9 +4,11 @@
 #include "support/Form.h"
 #include "support/SettingsStore.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include <stdexcept>
@@ -19,10 +21,14 @@ std::wstring Environment(const wchar_t* name) {
 }
 
 const Application g_shipped = App();
-// Before any test runs.
+// Before any test runs: a product name and a GUID of this process's own.
 const bool g_testIdentity = [] {
     Application test = g_shipped;
     test.product = g_shipped.product + L" Test " + std::to_wstring(GetCurrentProcessId());
+    GUID guid;
+    wchar_t text[40];
+    if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, 40)) std::abort();
+    test.guid = text;
     SetAppForTesting(test);
     return true;
 }();
@@ -40,6 +46,20 @@ const Application& ShippedIdentity() {
 
 std::wstring SettingsKey() {
     return SettingsStore(App()).KeyPath();
+}
+
+void RemoveTestSettings(const Application& app) {
+    const std::wstring key = SettingsStore(app).KeyPath();
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    // The company's key too, when nothing else is in it: the tests may have made it.
+    const std::wstring company = key.substr(0, key.rfind(L'\\'));
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, company.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return;
+    DWORD subkeys = 1, values = 1;
+    const LSTATUS status = RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                            nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(raw);
+    if (status == ERROR_SUCCESS && subkeys == 0 && values == 0) RegDeleteKeyW(HKEY_CURRENT_USER, company.c_str());
 }
 
 TempFolder::TempFolder() {
@@ -151,6 +171,9 @@ void PutClipboardText(const std::wstring& text) {
     memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     GlobalUnlock(block);
     SetClipboardData(CF_UNICODETEXT, block);
+    // Marked as seen for the shipped program: a Quenlit the developer runs does not collect it.
+    static const UINT shippedMarker = RegisterClipboardFormatW(g_shipped.guid.c_str());
+    SetClipboardData(shippedMarker, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
     CloseClipboard();
 }
 

@@ -17,6 +17,8 @@ bool InTestSandbox();
 const Application& ShippedIdentity();
 // The registry key, under HKEY_CURRENT_USER, of the identity in force.
 std::wstring SettingsKey();
+// Removes the settings of a test identity, and the company's key when that is left empty.
+void RemoveTestSettings(const Application& app = App());
 
 // A fresh folder under %TEMP%, removed with everything in it at the end.
 class TempFolder {
@@ -60,7 +62,8 @@ void PumpFor(DWORD milliseconds);
 // Pumps until the predicate holds or the time is up; the predicate's last answer.
 bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds = 5000);
 
-// Puts text on the clipboard as another program would (empty the clipboard, then set it).
+// Puts text on the clipboard as another program would (empty the clipboard, then set it), marked
+// so that the shipped program, if it runs, leaves it alone.
 void PutClipboardText(const std::wstring& text);
 
 // Another "program" holding the clipboard open, from a thread with its own window, until

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Proves the suites safe to run on a developer's own machine: a value in the real settings key and a
 # file in the real data folder, put there first, are still there after every suite has run outside
-# the sandbox (as plain ctest on Windows would run them).
+# the sandbox (as plain ctest on Windows would run them), with the developer's own Quenlit running
+# all the while: the links the tests copy must not end up in its list.
 set -uo pipefail
 source "$(dirname "$0")/sandbox.sh"
 tests_dir=$1
+exe=$2
 appdata=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | grep -v /Public/ | head -1)
 data="$appdata/Pellomir/Quenlit"
 key='HKCU\Software\Pellomir\Quenlit'
@@ -15,12 +17,19 @@ mkdir -p "$data"
 printf 'https://mine.example/' >"$data/URLs.TXT"
 wine reg add "$key" /v 'Thick Border' /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
+(wine "$exe" >/dev/null 2>&1 &)
+for _ in $(seq 100); do xdotool search --name '^Quenlit$' >/dev/null 2>&1 && break; sleep 0.1; done
+pgrep -f "^$exe( |\$)" >/dev/null || { echo "FAILED: the program did not start"; exit 1; }
+
 failed=0
 for suite in "$tests_dir"/*_tests.exe; do
   if ! env -u QUENLIT_TEST_SANDBOX wine "$suite" >"$suite.outside.log" 2>&1; then
     echo "FAILED outside the sandbox: $(basename "$suite")"; tail -20 "$suite.outside.log"; failed=1
   fi
 done
+# Ended as a crash would end it: whatever it saved, it saved while the suites ran.
+pkill -9 -f "^$exe( |\$)"
+for _ in $(seq 50); do pgrep -f "^$exe( |\$)" >/dev/null || break; sleep 0.1; done
 cat "$tests_dir"/*.outside.log | tr -d '\r' | grep -A1 ': Skipped$' | grep -v -e ': Skipped$' -e '^--$' | sort -u
 
 if [ "$(cat "$data/URLs.TXT" 2>/dev/null)" = 'https://mine.example/' ] &&
@@ -31,10 +40,11 @@ else
 fi
 if wine reg query "$key" 2>/dev/null | grep -q 'Thick Border.*0x1' &&
    [ "$(wine reg query "$key" 2>/dev/null | grep -c REG_)" -eq 1 ] &&
-   ! wine reg query "$key" /s 2>/dev/null | grep -qi 'OFN Paths'; then
+   ! wine reg query "$key" /s 2>/dev/null | grep -qi 'OFN Paths' &&
+   [ "$(wine reg query 'HKCU\Software\Pellomir' 2>/dev/null | grep -ci 'Pellomir\\')" -eq 1 ]; then
   echo "ok: the real settings key is as it was"
 else
-  echo "FAILED: the real settings key was touched"; wine reg query "$key" /s; failed=1
+  echo "FAILED: the real settings key was touched, or test keys were left"; wine reg query 'HKCU\Software\Pellomir' /s; failed=1
 fi
 rm -rf "$appdata/Pellomir"
 wine reg delete "$key" /f >/dev/null 2>&1

@@ -28,7 +28,7 @@ UINT MarkerFormat() {
 
 void frmMain::RegisterMarkerFormat() {
     if (g_markerFormat != 0) return;
-    g_markerFormat = RegisterClipboardFormatA(ToAnsi(kApplicationGuid).c_str());
+    g_markerFormat = RegisterClipboardFormatA(ToAnsi(App().guid).c_str());
     if (g_markerFormat == 0) {
         MsgBox(L"Не удалось зарегистрировать формат буфера обмена. Таймер будет отключен.",
                MB_OK | MB_ICONERROR);
@@ -48,7 +48,7 @@ void frmMain::tmrClipboardCheck_Timer() {
         if (format && IsClipboardFormatAvailable(format)) return;
     }
 
-    static const std::string marker = ToAnsi(kApplicationGuid);
+    static const std::string marker = ToAnsi(App().guid);
     csGlobalAlloc block;
     void* address = block.Alloc(marker.size() + 4, false, true, false, false, false, true);
     if (!address) return;

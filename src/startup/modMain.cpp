@@ -33,7 +33,7 @@ void Main() {
 
 void StartApplication() {
     if (!g_instanceGuard) g_instanceGuard = std::make_unique<InstanceGuard>();
-    if (!g_instanceGuard->Check(kApplicationGuid)) return;
+    if (!g_instanceGuard->Check(App().guid)) return;
     SetDataFolder(GetDataFolder());
     if (DataFolder().empty()) return;
     g_mainWindow = std::make_unique<frmMain>();

@@ -22,7 +22,8 @@ std::wstring ModuleVersion() {
 }
 
 Application& TheApp() {
-    static Application app{L"Tolvane - Quenlit", L"Quenlit", L"Pellomir", ModuleVersion()};
+    static Application app{L"Tolvane - Quenlit", L"Quenlit", L"Pellomir", ModuleVersion(),
+                           L"{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3}"};
     return app;
 }
 std::wstring g_dataFolder;
