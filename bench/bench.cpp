@@ -1,5 +1,6 @@
 // Figures for the work that matters: an idle tick, one capture, loading a long list.
 // Each is printed against the irreducible work of the same size, measured in the same run.
+#include "capture/ClipboardWatcher.h"
 #include "mainwindow/frmMain.h"
 #include "support/Application.h"
 #include "support/TextFileIO.h"
@@ -84,7 +85,7 @@ int main() {
         for (int i = 0; i < idleRuns; ++i)
             form.tmrClipboardCheck_Timer();
     });
-    const UINT marker = RegisterClipboardFormatA("{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3}");
+    const UINT marker = MarkerFormat();
     double bare = Measure(15, [&] {
         for (int i = 0; i < idleRuns; ++i) {
             if (IsClipboardFormatAvailable(CF_TEXT)) IsClipboardFormatAvailable(marker);

@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 #include "support/SaveFileDialog.h"
+#include "support/Errors.h"
 #include "support/HelpWindow.h"
 #include "support/SupportFunctions.h"
 
@@ -48,7 +49,10 @@ int IconWidth(const frmMain& form, WPARAM which) {
 } // namespace
 
 TEST_F(MainWindowTest, TheWindowIsAsDesigned) {
+    Err().Clear();
     auto form = Open();
+    // No step of the load failed (a layout before the controls exist would have).
+    EXPECT_FALSE(Err().IsSet()) << Err().description;
     wchar_t caption[32];
     GetWindowTextW(form->Handle(), caption, 32);
     EXPECT_STREQ(L"Quenlit", caption);
