@@ -3,12 +3,11 @@
 #include "support/MessageBox.h"
 #include "support/Form.h"
 #include "support/SettingsStore.h"
+#include "support/SupportFunctions.h"
 
-#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include <stdexcept>
@@ -25,10 +24,7 @@ const Application g_shipped = App();
 const bool g_testIdentity = [] {
     Application test = g_shipped;
     test.product = g_shipped.product + L" Test " + std::to_wstring(GetCurrentProcessId());
-    GUID guid;
-    wchar_t text[40];
-    if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, 40)) std::abort();
-    test.guid = text;
+    test.guid = esGetNewGUID();
     SetAppForTesting(test);
     return true;
 }();

@@ -40,6 +40,11 @@ struct FileHandleTraits {
     static Type Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(Type h) { CloseHandle(h); }
 };
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { FindClose(h); }
+};
 struct RegKeyTraits {
     using Type = HKEY;
     static Type Invalid() { return nullptr; }
@@ -59,6 +64,7 @@ struct IconTraits {
 
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
+using FindHandle = UniqueHandle<FindHandleTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using FontHandle = UniqueHandle<GdiFontTraits>;
 using IconHandle = UniqueHandle<IconTraits>;

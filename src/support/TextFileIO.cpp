@@ -3,9 +3,8 @@
 #include "Errors.h"
 #include "Handles.h"
 #include "ScopeExit.h"
+#include "SupportFunctions.h"
 #include "Text.h"
-
-#include <objbase.h>
 
 #include <string_view>
 
@@ -73,12 +72,7 @@ std::wstring FileNameOf(const std::wstring& path) {
 
 // Unique, so that nothing a crash left behind can stand in the way.
 std::wstring TemporaryName(const std::wstring& path) {
-    GUID guid;
-    HRESULT hr = CoCreateGuid(&guid);
-    if (FAILED(hr)) throw AppError{hr, L"Can't write \"" + path + L"\": no temporary name."};
-    wchar_t text[40];
-    StringFromGUID2(guid, text, 40);
-    return path + L"." + text + L".tmp";
+    return path + L"." + esGetNewGUID() + L".tmp";
 }
 } // namespace
 
@@ -131,13 +125,12 @@ void TextFileIO::RemoveLeftovers(const std::wstring& path) {
     if (name.empty()) return;
     const std::wstring folder = path.substr(0, path.size() - name.size());
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path + L".*.tmp").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
+    FindHandle find(FindFirstFileW((path + L".*.tmp").c_str(), &data));
+    if (!find) return;
     do {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryFileOf(path, data.cFileName))
             DeleteFileW((folder + data.cFileName).c_str());
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &data));
 }
 
 std::wstring TextFileIO::Read(const std::wstring& path) {
