@@ -31,6 +31,24 @@ w=$(xdotool search --name '^Quenlit$' | head -1)
 xdotool windowfocus --sync "$w"; xdotool key Escape
 sleep 2
 
+echo "== a day of use: ${QUENLIT_SOAK_LINKS:-2000} links with other texts and private entries, another clipboard watcher beside"
+rm -rf "$appdata/Pellomir"
+soak_out=build/x64/soak.txt
+windows_path() { local p; p=$(readlink -m "$1"); echo "Z:${p//\//\\}"; }
+wine build/x64/bench/quenlit_soak.exe "$(windows_path "$exe")" "$(windows_path "$list")" "${QUENLIT_SOAK_LINKS:-2000}" \
+  >"$soak_out" 2>&1 &
+soak=$!
+# The program's resident memory, as Linux sees the Wine process.
+rss=()
+while kill -0 "$soak" 2>/dev/null; do
+  pid=$(pgrep -f "Quenlit.exe" | head -1 || true)
+  [ -n "$pid" ] && rss+=("$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null)")
+  sleep 5
+done
+wait "$soak" || true
+cat "$soak_out"
+[ ${#rss[@]} -gt 0 ] && echo "program resident memory: ${rss[0]} kB at the start, ${rss[-1]} kB at the end"
+
 echo "== size"
 strip_size=$(stat -c %s "$exe")
 echo "Quenlit.exe (x64, stripped): $strip_size bytes"

@@ -6,14 +6,13 @@
 #include "support/ScopeExit.h"
 #include "support/Text.h"
 
+#include <atomic>
+#include <mutex>
+
 namespace {
 void PutFormats(const std::wstring& text, std::initializer_list<UINT> extraFormats) {
-    PutClipboardText(text);
     OpenClipboard(nullptr);
-    for (UINT format : extraFormats) {
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 4);
-        SetClipboardData(format, block);
-    }
+    SetClipboardText(text, extraFormats);
     CloseClipboard();
 }
 
@@ -140,7 +139,8 @@ TEST_F(MainWindowTest, TheTimerRunsTheCaptureEveryQuarterSecond) {
 TEST_F(MainWindowTest, AFailedSilentSaveStillBeepsAndReportsNothing) {
     auto form = Open();
     ScriptedBoxes boxes({});
-    SetDataFolder(folder.File(L"gone")); // no such folder: every save fails
+    WriteBytes(folder.File(L"file"), "");
+    SetDataFolder(folder.File(L"file\\sub")); // a folder that can't be made: every save fails
     PutClipboardText(L"https://a.example/");
     form->tmrClipboardCheck_Timer();
     EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
@@ -154,10 +154,10 @@ namespace {
 struct WatchingReader : ClipboardText {
     int reads = 0;
     bool taggedAtRead = false;
-    std::wstring Read() override {
+    std::wstring ReadOpened() override {
         ++reads;
         taggedAtRead = IsClipboardFormatAvailable(MarkerFormat()) != FALSE;
-        return ClipboardText::Read();
+        return ClipboardText::ReadOpened();
     }
 };
 
@@ -199,4 +199,82 @@ TEST_F(MainWindowTest, AnIdleTickNeitherAllocatesNorOpensTheClipboard) {
     PutClipboardText(L"https://new.example/");
     SendMessageW(form->Handle(), WM_TIMER, form->tmrClipboardCheck.Id(), 0);
     EXPECT_EQ(1, g_opens);
+}
+
+TEST_F(MainWindowTest, AListWhoseFolderWasRemovedIsSavedIntoTheFolderMadeAgain) {
+    auto form = Open();
+    form->txtURLs.SetText(L"typed by hand");
+    RemoveTree(folder.Path()); // a cleaning tool, a profile sync, the user
+    PutClipboardText(L"https://a.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(Stored("typed by hand\r\nhttps://a.example/"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, EveryLinkArrivesOnceAndInOrderWhileAnotherWatcherHoldsTheClipboard) {
+    // A clipboard history holds the clipboard 100 ms after every change, the marker's included.
+    auto form = Open();
+    ClipboardMonitor monitor(100);
+    std::wstring expected;
+    for (int i = 0; i < 20; ++i) {
+        const std::wstring link = L"https://watched.example/" + std::to_wstring(i);
+        PutClipboardText(link);
+        expected += (i ? L"\r\n" : L"") + link;
+        ASSERT_TRUE(PumpUntil([] { return IsClipboardFormatAvailable(MarkerFormat()) != FALSE; }, 3000)) << i;
+    }
+    PumpFor(300);
+    EXPECT_EQ(expected, form->txtURLs.Text());
+    EXPECT_EQ(20u, form->beeps.size());
+}
+
+namespace {
+// A user-interface thread that loses the processor for a moment in the middle of a capture, as
+// on a busy machine: other programs get their turn at the clipboard there.
+struct PreemptedReader : ClipboardText {
+    std::wstring ReadOpened() override {
+        Sleep(30);
+        return ClipboardText::ReadOpened();
+    }
+};
+} // namespace
+
+TEST_F(MainWindowTest, ContentPutTheMomentTheMarkerAppearsIsCollectedOnceAndPrivateContentNever) {
+    // A sync tool re-posts content as soon as the marker lands: a password manager's entry, then a
+    // link of its own, by turns. After each private entry the user copies a link.
+    auto form = Open();
+    PreemptedReader reader;
+    SetClipboardTextForTesting(&reader);
+    ScopeExit restore([] { SetClipboardTextForTesting(nullptr); });
+    const UINT privateFormat = RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing");
+    const int total = 10;
+    std::mutex lock;
+    std::vector<std::wstring> links; // every link put on the clipboard, in order
+    std::atomic<int> posted{0};
+    ClipboardMonitor syncTool(0, [&] {
+        if (posted == total || !IsClipboardFormatAvailable(MarkerFormat())) return;
+        const int i = ++posted;
+        if (i % 2) {
+            SetClipboardText(L"https://secret.example/" + std::to_wstring(i), {privateFormat});
+            return;
+        }
+        std::lock_guard<std::mutex> guard(lock);
+        links.push_back(L"https://synced.example/" + std::to_wstring(i));
+        SetClipboardText(links.back());
+    });
+    for (int copy = 0; posted < total; ++copy) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            links.push_back(L"https://copied.example/" + std::to_wstring(copy));
+        }
+        PutClipboardText(links.back());
+        // Until the sync tool's next private entry has lain unexamined for a while.
+        const int before = posted;
+        ASSERT_TRUE(PumpUntil([&] { return posted > before + (before % 2 ? 1 : 0) || posted == total; }, 5000));
+        PumpFor(300);
+    }
+    std::wstring expected;
+    for (const std::wstring& link : links)
+        expected += (expected.empty() ? L"" : L"\r\n") + link;
+    PumpUntil([&] { return form->txtURLs.Text() == expected; }, 3000);
+    EXPECT_EQ(expected, form->txtURLs.Text());
+    EXPECT_EQ(Stored(ToUtf8(expected)), ReadBytes(ListFile()));
 }

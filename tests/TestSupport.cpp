@@ -162,6 +162,11 @@ void PutClipboardText(const std::wstring& text) {
         if (attempt == 100) throw std::runtime_error("clipboard busy");
         Sleep(10);
     }
+    SetClipboardText(text);
+    CloseClipboard();
+}
+
+void SetClipboardText(const std::wstring& text, std::initializer_list<UINT> extraFormats) {
     EmptyClipboard();
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
     memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
@@ -170,7 +175,56 @@ void PutClipboardText(const std::wstring& text) {
     // Marked as seen for the shipped program: a Quenlit the developer runs does not collect it.
     static const UINT shippedMarker = RegisterClipboardFormatW(g_shipped.guid.c_str());
     SetClipboardData(shippedMarker, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
+    for (UINT format : extraFormats)
+        SetClipboardData(format, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
+}
+
+ClipboardMonitor::ClipboardMonitor(DWORD holdMs, Reaction react)
+    : holdMs_(holdMs), react_(std::move(react)), ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
+    WaitForSingleObject(ready_, INFINITE);
+}
+
+ClipboardMonitor::~ClipboardMonitor() {
+    PostThreadMessageW(GetThreadId(thread_), WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+}
+
+LRESULT CALLBACK ClipboardMonitor::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_CLIPBOARDUPDATE) return DefWindowProcW(window, message, wParam, lParam);
+    auto* self = reinterpret_cast<ClipboardMonitor*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    for (int attempt = 0; !OpenClipboard(window); ++attempt) {
+        if (attempt == 100) return 0;
+        Sleep(1);
+    }
+    if (self->react_) self->react_();
+    Sleep(self->holdMs_);
     CloseClipboard();
+    return 0;
+}
+
+DWORD WINAPI ClipboardMonitor::Run(void* param) {
+    auto* self = static_cast<ClipboardMonitor*>(param);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"QuenlitTestClipboardMonitor";
+    RegisterClassW(&windowClass); // a second monitor finds it registered
+    // An owner window of its own: Wine lets two openers without a window share the clipboard.
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  windowClass.hInstance, nullptr);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    AddClipboardFormatListener(window);
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the queue exists before the owner posts
+    SetEvent(self->ready_);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    RemoveClipboardFormatListener(window);
+    DestroyWindow(window);
+    return 0;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,27 @@ bool PumpUntil(const std::function<bool()>& done, DWORD milliseconds = 5000);
 // Puts text on the clipboard as another program would (empty the clipboard, then set it), marked
 // so that the shipped program, if it runs, leaves it alone.
 void PutClipboardText(const std::wstring& text);
+// The same, into a clipboard this thread holds open already, with empty blocks of further formats.
+void SetClipboardText(const std::wstring& text, std::initializer_list<UINT> extraFormats = {});
+
+// Another clipboard watcher (a history, a sync tool), on a thread with its own window: after every
+// change of the content it opens the clipboard, runs its reaction and holds it for holdMs.
+class ClipboardMonitor {
+  public:
+    // Runs on the monitor's thread, with the clipboard open for the monitor's window.
+    using Reaction = std::function<void()>;
+    explicit ClipboardMonitor(DWORD holdMs, Reaction react = nullptr);
+    ~ClipboardMonitor();
+    ClipboardMonitor(const ClipboardMonitor&) = delete;
+    ClipboardMonitor& operator=(const ClipboardMonitor&) = delete;
+
+  private:
+    static DWORD WINAPI Run(void* self);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    DWORD holdMs_;
+    Reaction react_;
+    HANDLE ready_, thread_;
+};
 
 // Another "program" holding the clipboard open, from a thread with its own window, until
 // Release() or until the given time has passed.

@@ -39,32 +39,44 @@ void frmMain::RegisterMarkerFormat() {
     g_privateFormats[1] = RegisterClipboardFormatA("Clipboard Viewer Ignore");
 }
 
+namespace {
+// Text that no cycle has examined and that no password manager asked watchers to leave alone.
+// Asked without opening the clipboard at every tick, and again inside the cycle's one opening.
+bool IsUnexaminedText() {
+    if (!IsClipboardFormatAvailable(CF_TEXT)) return false;
+    if (IsClipboardFormatAvailable(g_markerFormat)) return false;
+    for (UINT format : g_privateFormats) {
+        if (format && IsClipboardFormatAvailable(format)) return false;
+    }
+    return true;
+}
+} // namespace
+
 void frmMain::tmrClipboardCheck_Timer() {
     // Before registration there is no marker to look for.
     if (g_markerFormat == 0) return;
-    if (!IsClipboardFormatAvailable(CF_TEXT)) return;
-    if (IsClipboardFormatAvailable(g_markerFormat)) return;
-    for (UINT format : g_privateFormats) {
-        if (format && IsClipboardFormatAvailable(format)) return;
-    }
+    if (!IsUnexaminedText()) return;
 
     static const std::string marker = ToAnsi(App().guid);
     csGlobalAlloc block;
     void* address = block.Alloc(marker.size() + 4, false, true, false, false, false, true);
     if (!address) return;
     lstrcpyA(static_cast<char*>(address), marker.c_str());
+    std::wstring text;
     {
+        // One opening for the tests, the marker and the read: no other program can replace the
+        // content or hold the clipboard in between. Refused, nothing is marked: the next tick tries.
         ClipboardLock clipboard(nullptr, g_openClipboard);
         if (!clipboard.IsOpen()) return;
+        if (!IsUnexaminedText()) return; // the content changed since the test above
         HGLOBAL handle = block.Detach();
         if (!SetClipboardData(g_markerFormat, handle)) {
             GlobalFree(handle); // refused: still ours
             return;
         }
+        Step([&] { text = TheClipboardText().ReadOpened(); });
     }
 
-    std::wstring text;
-    Step([&] { text = TheClipboardText().Read(); });
     bool stop = false;
     Step([&] { stop = text.empty(); });
     if (stop) return;

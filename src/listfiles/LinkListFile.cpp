@@ -3,8 +3,10 @@
 #include "../mainwindow/frmMain.h"
 #include "../support/Application.h"
 #include "../support/ErrorPrompt.h"
+#include "../support/Errors.h"
 #include "../support/SupportFunctions.h"
 #include "../support/TextFileIO.h"
+#include "../util/modCreateComplexDirectory.h"
 
 namespace {
 const wchar_t kURLsFile[] = L"URLs.TXT";
@@ -50,12 +52,22 @@ void frmMain::KeepUnreadableList(const std::wstring& path) {
     listFileUnread_ = false;
 }
 
+namespace {
+// A cleaning tool or a profile sync may remove the folder while the program runs.
+void RecreateDataFolder() {
+    if (!CreateComplexDirectory(DataFolder(), true))
+        throw AppError{HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
+                       L"The data folder \"" + DataFolder() + L"\" can't be created."};
+}
+} // namespace
+
 bool frmMain::SaveURLs(bool silent) {
     Err().Clear();
     std::wstring path;
     Step([&] { path = URLsFilePath(); });
     for (;;) {
         const bool written = Step([&] {
+            RecreateDataFolder();
             KeepUnreadableList(path);
             TheTextFileIO().Write(path, txtURLs.Text());
         });

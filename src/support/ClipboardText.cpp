@@ -15,15 +15,19 @@ std::wstring ClipboardText::Read() {
             Sleep(10);
             continue;
         }
-        HANDLE data = GetClipboardData(CF_UNICODETEXT);
-        if (!data) return {};
-        GlobalLockGuard lock(data);
-        if (!lock.Get()) return {};
-        // The block need not end in a NUL: read no further than its size.
-        const size_t capacity = GlobalSize(data) / sizeof(wchar_t);
-        const auto* text = static_cast<const wchar_t*>(lock.Get());
-        return std::wstring(text, wcsnlen(text, capacity));
+        return ReadOpened();
     }
+}
+
+std::wstring ClipboardText::ReadOpened() {
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (!data) return {};
+    GlobalLockGuard lock(data);
+    if (!lock.Get()) return {};
+    // The block need not end in a NUL: read no further than its size.
+    const size_t capacity = GlobalSize(data) / sizeof(wchar_t);
+    const auto* text = static_cast<const wchar_t*>(lock.Get());
+    return std::wstring(text, wcsnlen(text, capacity));
 }
 
 namespace {

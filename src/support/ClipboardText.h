@@ -6,7 +6,9 @@ class ClipboardText {
     virtual ~ClipboardText() = default;
     // The clipboard's text, empty when it holds none. Opens and closes the clipboard itself,
     // waiting briefly while another program holds it open.
-    virtual std::wstring Read();
+    std::wstring Read();
+    // The text of the clipboard that this thread holds open already.
+    virtual std::wstring ReadOpened();
 };
 
 ClipboardText& TheClipboardText();

@@ -1,0 +1,223 @@
+// A day of use in minutes: the real program, another clipboard watcher beside it that holds the
+// clipboard after every change, and thousands of copies of links, other texts and password-manager
+// entries. Prints what was lost, stored twice or stored though private, the time from copy to file,
+// and the program's handle count at the start and the end.
+// Usage: quenlit_soak <Quenlit.exe> <URLs.TXT> <links>
+#include "TestSupport.h"
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+const wchar_t kShippedGuid[] = L"{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3}";
+
+struct Copy {
+    std::wstring text;
+    UINT privateFormat; // 0: an ordinary copy
+    bool isLink;
+};
+
+// Puts the content as a browser or a password manager would, retrying while another holds the clipboard.
+bool Put(HWND owner, const Copy& copy) {
+    for (int attempt = 0; !OpenClipboard(owner); ++attempt) {
+        if (attempt == 400) return false;
+        Sleep(5);
+    }
+    EmptyClipboard();
+    const size_t bytes = (copy.text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(block), copy.text.c_str(), bytes);
+    GlobalUnlock(block);
+    SetClipboardData(CF_UNICODETEXT, block);
+    if (copy.privateFormat) SetClipboardData(copy.privateFormat, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
+    CloseClipboard();
+    return true;
+}
+
+// The list file's text; empty while it does not exist or is being replaced.
+std::string ReadList(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) read = 0;
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end()); // the soak's texts are ASCII
+}
+
+// Waits with the window messages pumped: the clipboard's owner must answer what the system sends it.
+bool Wait(DWORD milliseconds, const std::function<bool()>& done) {
+    const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!done()) {
+        if (Clock::now() > end) return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
+    }
+    return true;
+}
+
+BOOL CALLBACK FindVisible(HWND window, LPARAM param) {
+    if (!IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+}
+
+// The program's own window: among the windows of the thread it started with.
+HWND MainWindowOf(DWORD threadId) {
+    HWND found = nullptr;
+    EnumThreadWindows(threadId, FindVisible, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// From the system's process list: Wine answers GetProcessHandleCount for the calling process only,
+// but its server keeps the count of every process.
+ULONG HandleCount(DWORD processId) {
+    std::vector<BYTE> buffer(1 << 20);
+    ULONG size = 0;
+    if (NtQuerySystemInformation(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                 &size) != 0)
+        return 0;
+    for (size_t offset = 0;;) {
+        const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
+        if (reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId) == processId) return entry->HandleCount;
+        if (!entry->NextEntryOffset) return 0;
+        offset += entry->NextEntryOffset;
+    }
+}
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: quenlit_soak <Quenlit.exe> <URLs.TXT> <links>\n");
+        return 2;
+    }
+    const std::wstring exe = argv[1], list = argv[2];
+    const int links = _wtoi(argv[3]);
+
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION program{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &program)) {
+        std::fprintf(stderr, "can't start the program: %lu\n", GetLastError());
+        return 1;
+    }
+    HWND window = nullptr;
+    Wait(20000, [&] { return (window = MainWindowOf(program.dwThreadId)) != nullptr; });
+    if (!window) {
+        std::fprintf(stderr, "the program showed no window\n");
+        return 1;
+    }
+    Sleep(1000);
+    const DWORD handlesAtStart = HandleCount(program.dwProcessId);
+
+    const UINT marker = RegisterClipboardFormatW(kShippedGuid);
+    const UINT privateFormats[] = {RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing"),
+                                   RegisterClipboardFormatA("Clipboard Viewer Ignore")};
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ClipboardMonitor monitor(100); // a clipboard history beside the program
+
+    std::vector<Copy> copies;
+    for (int i = 0, link = 0; link < links; ++i) {
+        const std::wstring n = std::to_wstring(i);
+        switch (i % 6) {
+        case 4:
+            copies.push_back({L"words, not a link " + n, 0, false});
+            break;
+        case 5:
+            copies.push_back({L"https://secret.example/" + n, privateFormats[(i / 6) % 2], false});
+            break;
+        default:
+            copies.push_back({L"https://soak.example/" + n, 0, true});
+            ++link;
+        }
+    }
+
+    std::vector<double> latencies;
+    int failedPuts = 0;
+    const auto started = Clock::now();
+    for (const Copy& copy : copies) {
+        if (!Put(owner, copy)) {
+            ++failedPuts;
+            continue;
+        }
+        const auto copied = Clock::now();
+        if (copy.privateFormat) {
+            Wait(600, [] { return false; }); // left alone at two ticks at least
+        } else if (!copy.isLink) {
+            Wait(3000, [&] { return IsClipboardFormatAvailable(marker) != FALSE; });
+        } else {
+            const std::string line = Narrow(copy.text);
+            if (Wait(5000, [&] { return ReadList(list).find(line) != std::string::npos; }))
+                latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - copied).count());
+        }
+    }
+    const double minutes = std::chrono::duration<double>(Clock::now() - started).count() / 60;
+    Sleep(1000);
+
+    // Every line of the file, counted.
+    std::map<std::string, int> stored;
+    const std::string text = ReadList(list);
+    for (size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; start <= text.size();) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        ++stored[text.substr(start, end - start)];
+        start = end + 2;
+    }
+    int lost = 0, twice = 0, privateLines = 0, others = 0;
+    for (const Copy& copy : copies) {
+        const auto found = stored.find(Narrow(copy.text));
+        const int count = found == stored.end() ? 0 : found->second;
+        if (copy.isLink) {
+            lost += count == 0;
+            twice += count > 1;
+        } else if (copy.privateFormat) {
+            privateLines += count;
+        } else {
+            others += count;
+        }
+    }
+
+    const DWORD handlesAtEnd = HandleCount(program.dwProcessId);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(program.hProcess, &exitCode);
+    const bool running = exitCode == STILL_ACTIVE;
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("copies: %zu (%d links, %zu others) in %.1f minutes, %d could not be put\n", copies.size(), links,
+                copies.size() - static_cast<size_t>(links), minutes, failedPuts);
+    std::printf("links lost: %d, links stored twice: %d, private lines stored: %d, other texts stored: %d\n", lost,
+                twice, privateLines, others);
+    if (!latencies.empty())
+        std::printf("copy-to-file latency: median %.0f ms, maximum %.0f ms\n", latencies[latencies.size() / 2],
+                    latencies.back());
+    std::printf("program handles (wineserver): %lu at the start, %lu at the end\n", handlesAtStart, handlesAtEnd);
+    std::printf("program still running at the end: %s\n", running ? "yes" : "NO");
+    if (running) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(program.hProcess, 20000) != WAIT_OBJECT_0) std::printf("it did not close\n");
+    } else {
+        std::printf("exit code: 0x%08lX\n", exitCode);
+    }
+    DestroyWindow(owner);
+    CloseHandle(program.hThread);
+    CloseHandle(program.hProcess);
+    return lost || twice || privateLines || !running ? 1 : 0;
+}
