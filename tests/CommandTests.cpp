@@ -36,9 +36,9 @@ int PixelMargin(const frmMain& form) {
     return rc.left;
 }
 
-int IconWidth(const frmMain& form, WPARAM which) {
+int IconWidth(HWND window, WPARAM which) {
     ICONINFO info{};
-    if (!GetIconInfo(reinterpret_cast<HICON>(SendMessageW(form.Handle(), WM_GETICON, which, 0)), &info))
+    if (!GetIconInfo(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0)), &info))
         return 0;
     BITMAP bitmap{};
     GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
@@ -74,15 +74,15 @@ TEST_F(MainWindowTest, TheWindowIsAsDesigned) {
                 (style & ES_AUTOHSCROLL));
     // The icons have exactly the metric sizes of the window's DPI, and follow it when it changes.
     const int dpi = static_cast<int>(form->Dpi());
-    EXPECT_EQ(MulDiv(32, dpi, 96), IconWidth(*form, ICON_BIG));
-    EXPECT_EQ(MulDiv(16, dpi, 96), IconWidth(*form, ICON_SMALL));
+    EXPECT_EQ(MulDiv(32, dpi, 96), IconWidth(form->Handle(), ICON_BIG));
+    EXPECT_EQ(MulDiv(16, dpi, 96), IconWidth(form->Handle(), ICON_SMALL));
     const int newDpi = dpi == 192 ? 120 : 192;
     RECT suggested;
     GetWindowRect(form->Handle(), &suggested);
     SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
                  reinterpret_cast<LPARAM>(&suggested));
-    EXPECT_EQ(MulDiv(32, newDpi, 96), IconWidth(*form, ICON_BIG));
-    EXPECT_EQ(MulDiv(16, newDpi, 96), IconWidth(*form, ICON_SMALL));
+    EXPECT_EQ(MulDiv(32, newDpi, 96), IconWidth(form->Handle(), ICON_BIG));
+    EXPECT_EQ(MulDiv(16, newDpi, 96), IconWidth(form->Handle(), ICON_SMALL));
     // Empty store: centred on the work area.
     RECT rc;
     GetWindowRect(form->Handle(), &rc);
@@ -90,6 +90,34 @@ TEST_F(MainWindowTest, TheWindowIsAsDesigned) {
     GetMonitorInfoW(MonitorFromWindow(form->Handle(), MONITOR_DEFAULTTONEAREST), &mi);
     EXPECT_NEAR((mi.rcWork.left + mi.rcWork.right) / 2, (rc.left + rc.right) / 2, 1);
     EXPECT_NEAR((mi.rcWork.top + mi.rcWork.bottom) / 2, (rc.top + rc.bottom) / 2, 1);
+}
+
+TEST_F(MainWindowTest, TheHelpWindowIsMadeForItsDpiAndFollowsIt) {
+    auto form = Open();
+    form->DoCommand(kCmdHelp);
+    HWND help = TheHelpWindow();
+    ASSERT_NE(nullptr, help);
+    auto fontHeight = [&] {
+        LOGFONTW rendered{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(help, 1), WM_GETFONT, 0, 0)), sizeof(rendered),
+                   &rendered);
+        return rendered.lfHeight;
+    };
+    const int dpi = static_cast<int>(WindowDpi(help));
+    EXPECT_EQ(MulDiv(32, dpi, 96), IconWidth(help, ICON_BIG));
+    EXPECT_EQ(MulDiv(16, dpi, 96), IconWidth(help, ICON_SMALL));
+    EXPECT_EQ(-MulDiv(9, dpi, 72), fontHeight());
+    const int newDpi = dpi == 192 ? 120 : 192;
+    RECT suggested{10, 20, 610, 520};
+    SendMessageW(help, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(MulDiv(32, newDpi, 96), IconWidth(help, ICON_BIG));
+    EXPECT_EQ(MulDiv(16, newDpi, 96), IconWidth(help, ICON_SMALL));
+    EXPECT_EQ(-MulDiv(9, newDpi, 72), fontHeight());
+    RECT now;
+    GetWindowRect(help, &now);
+    EXPECT_TRUE(EqualRect(&now, &suggested));
+    DestroyWindow(help);
+    EXPECT_EQ(nullptr, TheHelpWindow());
 }
 
 TEST_F(MainWindowTest, TheSystemMenuCarriesTheNineItemsAfterTheStandardOnes) {

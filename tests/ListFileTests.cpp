@@ -1,5 +1,8 @@
 #include "MainWindowFixture.h"
+#include "support/SettingsStore.h"
 #include "support/Errors.h"
+
+using namespace std::string_literals;
 
 TEST_F(MainWindowTest, WithoutAFileTheListStartsEmptyAndTheFirstLinkCreatesIt) {
     ScriptedBoxes boxes({});
@@ -114,6 +117,34 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeLoadedIsKeptAsideBeforeTheFirstSave) {
     EXPECT_EQ(Stored("https://new.example/\r\nhttps://newer.example/"), ReadBytes(ListFile()));
 }
 
+TEST_F(MainWindowTest, ADamagedListIsShownRepairedAndKeptAsItWasBeforeTheFirstSave) {
+    // A UTF-8 list whose last character was cut: no other character may change.
+    const std::string damaged = "\xEF\xBB\xBFhttps://\xD0\xBF\xD1\x80.\xD1\x80\xD1\x84/\xD0";
+    WriteBytes(ListFile(), damaged);
+    ScriptedBoxes boxes({});
+    auto form = Open();
+    EXPECT_EQ(L"https://пр.рф/\uFFFD", form->txtURLs.Text());
+    PutClipboardText(L"https://new.example/");
+    form->tmrClipboardCheck_Timer();
+    EXPECT_EQ(Stored("https://\xD0\xBF\xD1\x80.\xD1\x80\xD1\x84/\xEF\xBF\xBD\r\nhttps://new.example/"),
+              ReadBytes(ListFile()));
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(folder.File(L"URLs (damaged *).TXT").c_str(), &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    FindClose(find);
+    EXPECT_EQ(damaged, ReadBytes(folder.File(data.cFileName)));
+    EXPECT_TRUE(boxes.Seen().empty());
+}
+
+TEST_F(MainWindowTest, AListWithANulIsNotShownCutAndTheMessageNamesTheNul) {
+    WriteBytes(ListFile(), "\xEF\xBB\xBFhttps://a.example/\r\n\0https://b.example/"s);
+    ScriptedBoxes boxes({IDCANCEL});
+    auto form = Open();
+    EXPECT_EQ(L"", form->txtURLs.Text());
+    ASSERT_EQ(1u, boxes.Seen().size());
+    EXPECT_NE(std::wstring::npos, boxes.Seen()[0].text.find(L"NUL")) << boxes.Seen()[0].text;
+}
+
 TEST_F(MainWindowTest, AHundredThousandLinksLoadAndSaveWhole) {
     std::string bytes;
     for (int i = 0; i < 100000; ++i)
@@ -133,6 +164,48 @@ TEST_F(MainWindowTest, LoggingOffSavesTheListLikeAClose) {
     SendMessageW(form->Handle(), WM_ENDSESSION, TRUE, 0);
     EXPECT_FALSE(IsWindow(form->Handle()));
     EXPECT_EQ(Stored("typed before logging off"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, ACloseInsideTheSaveAsDialogWaitsForItAndLosesNothing) {
+    // taskkill, an installer or the Restart Manager closes the window while F2's dialog is open.
+    auto form = Open();
+    form->txtURLs.SetText(L"https://a.example/");
+    const std::wstring typed = folder.File(L"export");
+    bool openAfterClose = false;
+    DialogAnswerer answer(L"Save As", [&](HWND box) {
+        PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+        Sleep(300);
+        openAfterClose = IsWindow(form->Handle()) && IsWindow(box);
+        for (int id : {0x47c, 0x480}) // the file name box: combo box or edit, by dialog version
+            if (HWND name = GetDlgItem(box, id))
+                SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+        ClickButton(box, IDOK);
+    });
+    form->DoCommand(kCmdSaveVODE);
+    EXPECT_TRUE(answer.Answered());
+    EXPECT_TRUE(openAfterClose);
+    EXPECT_NE("<missing>", ReadBytes(typed + L".VODE"));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(form->Handle()); }, 2000));
+    EXPECT_EQ(Stored("https://a.example/"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, TheSessionEndingInsideTheSaveAsDialogKeepsTheListAndDestroysNothing) {
+    auto form = Open();
+    form->DoCommand(kCmdPCSpeakerBeep);
+    form->txtURLs.SetText(L"typed before logging off");
+    bool savedUnderTheDialog = false;
+    DialogAnswerer answer(L"Save As", [&](HWND box) {
+        SendMessageW(form->Handle(), WM_QUERYENDSESSION, 0, 0);
+        SendMessageW(form->Handle(), WM_ENDSESSION, TRUE, 0);
+        savedUnderTheDialog = IsWindow(box) && IsWindow(form->Handle()) &&
+                              ReadBytes(ListFile()) == Stored("typed before logging off");
+        ClickButton(box, IDCANCEL);
+    });
+    form->DoCommand(kCmdSaveVODE);
+    EXPECT_TRUE(answer.Answered());
+    EXPECT_TRUE(savedUnderTheDialog);
+    EXPECT_TRUE(IsWindow(form->Handle()));
+    EXPECT_TRUE(SettingsStore(App()).GetBool(L"", L"PC Speaker Beep", false));
 }
 
 TEST_F(MainWindowTest, AnUnhandledErrorSavesTheListBeforeItIsReported) {

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 // A throw-away registry key for the store.
 struct ScratchApp {
@@ -85,6 +87,108 @@ TEST(SettingsStore, PlacementRoundTripsAndComesBackOnScreen) {
     RECT visible;
     EXPECT_TRUE(IntersectRect(&visible, &rc, &mi.rcWork));
     EXPECT_EQ(500, rc.right - rc.left);
+}
+
+TEST(SettingsStore, AValueOfAnyOtherTypeOrSizeReadsAsTheDefault) {
+    ScratchApp scratch;
+    const std::wstring key = L"Software\\Pellomir\\" + scratch.app.product;
+    // Long enough to overrun a buffer sized for the type asked for.
+    const std::wstring text = L"%SystemRoot%\\a text much longer than a number";
+    const auto* textBytes = reinterpret_cast<const BYTE*>(text.c_str());
+    const DWORD textSize = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    const BYTE number[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+    struct Placement {
+        RECT normal;
+        UINT showCommand;
+    } placement{{100, 100, 600, 500}, SW_SHOWNORMAL};
+    const auto* placementBytes = reinterpret_cast<const BYTE*>(&placement);
+    struct Stored {
+        DWORD type;
+        const BYTE* data;
+        DWORD size;
+    };
+    const Stored texts[] = {{REG_SZ, textBytes, textSize}, {REG_EXPAND_SZ, textBytes, textSize},
+                            {REG_MULTI_SZ, textBytes, textSize}, {REG_BINARY, textBytes, textSize},
+                            {REG_NONE, textBytes, textSize}};
+    const Stored numbers[] = {{REG_DWORD, number, 4},          {REG_DWORD_BIG_ENDIAN, number, 4},
+                              {REG_QWORD, number, 8},          {REG_BINARY, number, 4},
+                              {REG_NONE, number, 4},           {REG_DWORD, number, 2}};
+    const Stored placements[] = {{REG_NONE, placementBytes, sizeof(placement)},
+                                 {REG_BINARY, placementBytes, sizeof(placement) - 1},
+                                 {REG_BINARY, textBytes, textSize}};
+
+    PlainForm form;
+    form.Load();
+    const RECT before = WindowRect(form.Handle());
+    auto check = [&](const Stored& value, const wchar_t* name, bool isNumber) {
+        SCOPED_TRACE(testing::Message() << "type " << value.type << ", " << value.size << " bytes");
+        const std::wstring section = name == std::wstring(L"Last open VODE directory") ? key + L"\\OFN Paths" : key;
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, section.c_str(), name, value.type, value.data,
+                                                 value.size));
+        SettingsStore store(scratch.app);
+        if (isNumber) {
+            for (const wchar_t* option : {L"PC Speaker Beep", L"Monospace Font", L"Thick Border"}) {
+                RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), option, value.type, value.data, value.size);
+                EXPECT_FALSE(store.GetBool(L"", option, false)) << option;
+                EXPECT_TRUE(store.GetBool(L"", option, true)) << option;
+            }
+        } else if (name == std::wstring(L"Window placement")) {
+            store.LoadWindowPlacement(L"", name, form);
+            const RECT after = WindowRect(form.Handle());
+            EXPECT_TRUE(EqualRect(&before, &after));
+        } else {
+            EXPECT_EQ(L"dflt", store.GetString(L"OFN Paths", name, L"dflt"));
+        }
+    };
+    for (const Stored& value : texts) {
+        check(value, L"PC Speaker Beep", true);
+        check(value, L"Window placement", false);
+    }
+    for (const Stored& value : numbers) {
+        if (value.type != REG_DWORD || value.size != 4) check(value, L"PC Speaker Beep", true);
+        check(value, L"Window placement", false);
+        check(value, L"Last open VODE directory", false);
+    }
+    for (const Stored& value : placements) {
+        check(value, L"Window placement", false);
+        check(value, L"PC Speaker Beep", true);
+    }
+    for (const Stored& value : {texts[1], texts[2], texts[3], texts[4]})
+        check(value, L"Last open VODE directory", false);
+}
+
+TEST(SettingsStore, AnAbsurdStoredPlacementIsNoPlacement) {
+    ScratchApp scratch;
+    const std::wstring key = L"Software\\Pellomir\\" + scratch.app.product;
+    PlainForm form;
+    form.Load();
+    const RECT before = WindowRect(form.Handle());
+    struct Placement {
+        RECT normal;
+        UINT showCommand;
+    };
+    const int wide = GetSystemMetrics(SM_CXVIRTUALSCREEN), high = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const RECT absurd[] = {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {10, 10, 11, 11}, {0, 0, wide + 1, 400},
+                           {0, 0, 500, high + 1}, {300, 300, 100, 100}, {INT_MAX - 10, 0, INT_MAX, 400}};
+    for (const RECT& rc : absurd) {
+        SCOPED_TRACE(testing::Message() << rc.left << "," << rc.top << " - " << rc.right << "," << rc.bottom);
+        Placement stored{rc, SW_SHOWNORMAL};
+        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Window placement", REG_BINARY, &stored, sizeof(stored));
+        SettingsStore(scratch.app).LoadWindowPlacement(L"", L"Window placement", form);
+        const RECT after = WindowRect(form.Handle());
+        EXPECT_TRUE(EqualRect(&before, &after));
+    }
+    // Far off but of a sane size: brought onto a monitor whole, without overflowing on the way.
+    Placement distant{{INT_MAX - 600, INT_MAX - 500, INT_MAX - 100, INT_MAX - 100}, SW_SHOWNORMAL};
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Window placement", REG_BINARY, &distant, sizeof(distant));
+    SettingsStore(scratch.app).LoadWindowPlacement(L"", L"Window placement", form);
+    const RECT rc = WindowRect(form.Handle());
+    EXPECT_EQ(500, rc.right - rc.left);
+    EXPECT_EQ(400, rc.bottom - rc.top);
+    MONITORINFO mi{sizeof(mi)};
+    GetMonitorInfoW(MonitorFromWindow(form.Handle(), MONITOR_DEFAULTTONEAREST), &mi);
+    RECT visible;
+    EXPECT_TRUE(IntersectRect(&visible, &rc, &mi.rcWork) && EqualRect(&visible, &rc));
 }
 
 TEST(InstanceGuard, TheSecondGuardOfOneNameIsRefusedUntilTheFirstIsGone) {

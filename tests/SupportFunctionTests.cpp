@@ -1,6 +1,10 @@
+#include "AllocationCounter.h"
 #include "TestSupport.h"
 #include "startup/modMain.h"
 #include "support/Errors.h"
+#include "support/InstanceGuard.h"
+#include "support/ScopeExit.h"
+#include "support/TextFileIO.h"
 #include "support/SupportFunctions.h"
 
 #include <gtest/gtest.h>
@@ -116,4 +120,27 @@ TEST(Errors, TheBoundaryReportsNumberAndDescriptionAfterTheHook) {
     Guarded(0, []() -> int { throw std::runtime_error("plain"); });
     EXPECT_EQ(L"0x80004005 plain", events.back());
     SetFatalReporterForTesting(nullptr);
+}
+
+namespace {
+HANDLE WINAPI ExistingMutex(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return mutex;
+}
+} // namespace
+
+TEST(Errors, TheFailingCallsCodeIsReadBeforeAnyTextIsBuiltOrFreed) {
+    SetAllocationsClearLastError(true);
+    ScopeExit restore([] { SetAllocationsClearLastError(false); });
+    TempFolder folder;
+    try {
+        TheTextFileIO().Read(folder.File(L"none.txt"));
+        ADD_FAILURE() << "a missing file was read";
+    } catch (const AppError& e) {
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), e.number) << e.description;
+        EXPECT_NE(std::wstring::npos, e.description.find(folder.File(L"none.txt")));
+    }
+    // Two instances would overwrite each other's saves.
+    EXPECT_FALSE(InstanceGuard(ExistingMutex).Check(L"{quenlit-test-existing}"));
 }

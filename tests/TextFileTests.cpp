@@ -155,3 +155,49 @@ TEST(TextFileIO, LeftoversOfEarlierRunsNeitherBlockAWriteNorOutliveTheCleanUp) {
     EXPECT_TRUE(IsTemporaryFileOf(path, L"urls.txt.{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}.TMP"));
     EXPECT_FALSE(IsTemporaryFileOf(path, L"URLs.TXT.tmp"));
 }
+
+TEST(TextFileIO, DamagedBytesReadAsReplacementsAndTheReaderIsTold) {
+    TempFolder folder;
+    TextFileIO io;
+    const std::wstring path = folder.File(L"URLs.TXT");
+    const std::string link = "https://\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD1\x80\xD1\x84/";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::wstring text;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"mark, last character cut", "\xEF\xBB\xBF" + link + "\xD0", L"https://пример.рф/\uFFFD", true},
+        {"mark, overlong and lone continuation", "\xEF\xBB\xBF" "a\xC0\xAF" "b\x80", L"a\uFFFD\uFFFDb\uFFFD", true},
+        {"mark, truncated three-byte sequence inside", "\xEF\xBB\xBF" "a\xE2\x82" "b", L"a\uFFFDb", true},
+        {"mark, beyond U+10FFFF and a surrogate", "\xEF\xBB\xBF\xF4\x90\x80\x80\xED\xA0\x80",
+         L"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", true},
+        {"mark, outside the BMP", "\xEF\xBB\xBF\xF0\x9F\x98\x80", L"\U0001F600", false},
+        {"no mark, valid", link, L"https://пример.рф/", false},
+        {"no mark, UTF-8 with its last character cut", link + "\xD0", L"https://пример.рф/\uFFFD", true},
+        {"no mark, one character and a cut one", "\xD1\x8F.\xD1\x80\xD1\x84/\xD0", L"я.рф/\uFFFD", true},
+        {"UTF-16 LE, odd last byte", "\xFF\xFE" "a\0b"s, L"a\uFFFD", true},
+        {"UTF-16 LE, unpaired surrogate kept", "\xFF\xFE" "a\0\x00\xD8"s, L"a\xD800", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(path, c.bytes);
+        bool replaced = !c.replaced;
+        EXPECT_EQ(c.text, io.Read(path, &replaced));
+        EXPECT_EQ(c.replaced, replaced);
+    }
+    // ANSI text: its accented letters are lone high bytes, even beside one accidental valid pair.
+    for (const std::string& ansi : {"caf\xE9 na\xEFve"s, "caf\xE9, na\xEFve, \xC3\xA9"s}) {
+        SCOPED_TRACE(ansi);
+        WriteBytes(path, ansi);
+        bool replaced = true;
+        const std::wstring text = io.Read(path, &replaced);
+        EXPECT_FALSE(replaced);
+        EXPECT_EQ(ansi.size(), text.size());
+        EXPECT_EQ(std::wstring::npos, text.find(L'\uFFFD'));
+    }
+    // An unpaired surrogate cannot be UTF-8: it is written as U+FFFD.
+    io.Write(path, L"a\xD800z");
+    EXPECT_EQ("\xEF\xBB\xBF" "a\xEF\xBF\xBDz", ReadBytes(path));
+}

@@ -8,7 +8,7 @@ failed=0
 for dpi in 120 144 192 96; do
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
   if QUENLIT_EXPECT_DPI=$dpi wine "$tests" \
-       --gtest_filter='MainWindowTest.TheWindowIsAsDesigned:MainWindowTest.OptionItems*:MainWindowTest.ThePlacement*' \
+       --gtest_filter='MainWindowTest.TheWindowIsAsDesigned:MainWindowTest.TheHelpWindowIsMadeForItsDpiAndFollowsIt:MainWindowTest.OptionItems*:MainWindowTest.ThePlacement*' \
        >"$tests.dpi$dpi.log" 2>&1; then
     echo "ok: $dpi DPI"
   else

@@ -26,30 +26,32 @@ void frmMain::LoadURLs() {
     Step([&] { exists = esIsFileExist(path); });
     if (!exists) return;
     for (;;) {
-        if (Step([&] { txtURLs.SetText(TheTextFileIO().Read(path)); })) {
-            listFileUnread_ = false;
+        bool replaced = false;
+        if (Step([&] { txtURLs.SetText(TheTextFileIO().Read(path, &replaced)); })) {
+            // Damaged bytes read as U+FFFD: the file as it was is kept before a save replaces it.
+            keepListFileAs_ = replaced ? L"damaged" : nullptr;
             return;
         }
-        listFileUnread_ = true;
+        keepListFileAs_ = L"unread";
         if (TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_RETRYCANCEL,
                                   path + L"\r\n\r\nCan't load URLs file.") != IDRETRY)
             return;
     }
 }
 
-// The file that could not be loaded is not the list the user sees: it is kept beside the list
-// under a name of its own before a save replaces it.
-void frmMain::KeepUnreadableList(const std::wstring& path) {
-    if (!listFileUnread_) return;
+// A file that could not be loaded, or only with damaged bytes replaced, is not the list the user
+// sees: it is kept beside the list under a name of its own before a save replaces it.
+void frmMain::KeepListFileAside(const std::wstring& path) {
+    if (!keepListFileAs_) return;
     if (esIsFileExist(path)) {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        const std::wstring backup =
-            esBuildFileName(DataFolder(), L"URLs (unread " + FileStamp(now) + L").TXT");
+        const std::wstring backup = esBuildFileName(
+            DataFolder(), L"URLs (" + std::wstring(keepListFileAs_) + L" " + FileStamp(now) + L").TXT");
         if (!MoveFileExW(path.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED))
-            ThrowLastError(L"Can't keep the unreadable list file \"" + path + L"\" aside");
+            ThrowLastError(L"Can't keep aside the list file", path);
     }
-    listFileUnread_ = false;
+    keepListFileAs_ = nullptr;
 }
 
 namespace {
@@ -68,7 +70,7 @@ bool frmMain::SaveURLs(bool silent) {
     for (;;) {
         const bool written = Step([&] {
             RecreateDataFolder();
-            KeepUnreadableList(path);
+            KeepListFileAside(path);
             TheTextFileIO().Write(path, txtURLs.Text());
         });
         if (silent || written) return true;

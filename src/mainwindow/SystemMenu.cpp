@@ -82,6 +82,8 @@ HRESULT frmMain::IWyndrelCallback_WindowProc(Wyndrel&, HWND, UINT& uMsg, WPARAM&
 }
 
 void frmMain::DoCommand(UINT command) {
+    // The export's dialogs and the About box run their loops from inside the subclass callback.
+    ModalLoop modal(*this);
     switch (command) {
     case kCmdSaveVODE:
         SaveVODEFile();

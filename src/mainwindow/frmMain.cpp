@@ -52,6 +52,12 @@ void frmMain::Form_Unload(bool& cancel) {
     selectAllHook_.reset();
 }
 
+void frmMain::Form_EndSession() {
+    // A dialog of ours is open: the list and the settings are kept, the window stays as it is.
+    SaveURLs(true);
+    Step([&] { SaveSettings(); });
+}
+
 void frmMain::Form_KeyDown(int& keyCode, int& shift) {
     if (keyCode == VK_F1 && shift == 1) {
         DoCommand(kCmdAbout);

@@ -64,6 +64,7 @@ class frmMain : public Form, private IWyndrelCallback {
     void Form_Unload(bool& cancel) override;
     void Form_KeyDown(int& keyCode, int& shift) override;
     void Form_DpiChanged() override;
+    void Form_EndSession() override;
 
   private:
     HRESULT WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARAM& wParam, LPARAM& lParam,
@@ -71,7 +72,7 @@ class frmMain : public Form, private IWyndrelCallback {
     HRESULT IWyndrelCallback_WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARAM& wParam,
                                         LPARAM& lParam, LRESULT& retVal, bool& noDef);
     std::wstring URLsFilePath() const;
-    void KeepUnreadableList(const std::wstring& path);
+    void KeepListFileAside(const std::wstring& path);
 
     std::unique_ptr<csTBSelectAllHook> selectAllHook_;
     std::unique_ptr<Wyndrel> wyndrel_;
@@ -80,6 +81,7 @@ class frmMain : public Form, private IWyndrelCallback {
     bool thickBorder_ = false;
     std::shared_ptr<Font> monospaceListFont_;
     std::shared_ptr<Font> normalListFont_;
-    // Set when the list file could not be loaded: the next save keeps that file aside first.
-    bool listFileUnread_ = false;
+    // Set when the list file could not be loaded ("unread") or only with damaged bytes replaced
+    // ("damaged"): the next save keeps that file aside under this word first.
+    const wchar_t* keepListFileAs_ = nullptr;
 };

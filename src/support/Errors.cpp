@@ -24,9 +24,14 @@ void ThrowWin32(DWORD code, const std::wstring& what) {
     throw AppError{HRESULT_FROM_WIN32(code), what + L": " + SystemMessage(code)};
 }
 
-void ThrowLastError(const std::wstring& what) {
-    DWORD code = GetLastError();
+void ThrowLastError(const wchar_t* what) {
+    const DWORD code = GetLastError();
     ThrowWin32(code ? code : ERROR_GEN_FAILURE, what);
+}
+
+void ThrowLastError(const wchar_t* what, const std::wstring& subject) {
+    const DWORD code = GetLastError();
+    ThrowWin32(code ? code : ERROR_GEN_FAILURE, what + (L" \"" + subject + L"\""));
 }
 
 std::wstring FormatErrorNumber(HRESULT number) {

@@ -15,8 +15,11 @@ struct AppError {
 
 std::wstring SystemMessage(DWORD code);
 [[noreturn]] void ThrowWin32(DWORD code, const std::wstring& what);
-// Throws for GetLastError(), which must be read before anything else can change it.
-[[noreturn]] void ThrowLastError(const std::wstring& what);
+// Throws for GetLastError(). Call it on the statement right after the failing call: it reads the
+// code before any text is built, so its arguments are a literal and an existing string only.
+[[noreturn]] void ThrowLastError(const wchar_t* what);
+// The same, with a subject (a file, a font) named in quotes after what.
+[[noreturn]] void ThrowLastError(const wchar_t* what, const std::wstring& subject);
 std::wstring FormatErrorNumber(HRESULT number);
 
 // The program's current error: filled by a skipped step, cleared by the error prompt.

@@ -31,7 +31,7 @@ HFONT Font::Handle(UINT dpi) {
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     lstrcpynW(lf.lfFaceName, name_.c_str(), LF_FACESIZE);
     HFONT font = CreateFontIndirectW(&lf);
-    if (!font) ThrowLastError(L"Can't create the font \"" + name_ + L"\"");
+    if (!font) ThrowLastError(L"Can't create the font", name_);
     handle_.Reset(font);
     handleDpi_ = dpi;
     return font;

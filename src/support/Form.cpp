@@ -65,6 +65,10 @@ std::wstring TextBox::Text() const {
 }
 
 void TextBox::SetText(const std::wstring& text) {
+    // The box would end the text there: refused before the box is touched.
+    if (text.find(L'\0') != std::wstring::npos)
+        throw AppError{HRESULT_FROM_WIN32(ERROR_INVALID_DATA),
+                       L"The text holds a NUL character, which a text box cannot show."};
     if (!SetWindowTextW(handle_, text.c_str())) ThrowLastError(L"Can't put the text into the text box");
     if (TextLength() != static_cast<int>(text.size()))
         throw AppError{E_OUTOFMEMORY, L"The text box cannot hold the whole text."};
@@ -176,6 +180,12 @@ void Form::Load() {
     Form_Load();
 }
 
+Form::ModalLoop::~ModalLoop() {
+    if (--form_.modalLoops_ > 0 || !form_.closeDeferred_) return;
+    form_.closeDeferred_ = false;
+    if (form_.handle_) PostMessageW(form_.handle_, WM_CLOSE, 0, 0);
+}
+
 void Form::Show() {
     Load();
     if (!IsWindowVisible(handle_)) ShowWindow(handle_, showCommand_);
@@ -251,13 +261,17 @@ LRESULT CALLBACK Form::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CLOSE:
-        Unload();
+        // Another program's close (taskkill, an installer) may arrive inside a modal loop.
+        if (modalLoops_) closeDeferred_ = true;
+        else Unload();
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
         // Logging off or shutting down: the list is saved like at any close.
-        if (wParam) Unload();
+        if (!wParam) return 0;
+        if (modalLoops_) Form_EndSession();
+        else Unload();
         return 0;
     case WM_SIZE:
         if (!loading_) Form_Resize();

@@ -107,6 +107,20 @@ class Form {
     // How Show presents the window (a stored placement may ask for maximised).
     void SetShowCommand(int showCommand) { showCommand_ = showCommand; }
 
+    // Marks a modal loop of the form (a dialog, a message box) for as long as it lives: a close that
+    // arrives meanwhile is remembered and posted again when the last loop ends, so that nothing is
+    // destroyed under a running loop.
+    class ModalLoop {
+      public:
+        explicit ModalLoop(Form& form) : form_(form) { ++form_.modalLoops_; }
+        ~ModalLoop();
+        ModalLoop(const ModalLoop&) = delete;
+        ModalLoop& operator=(const ModalLoop&) = delete;
+
+      private:
+        Form& form_;
+    };
+
     // Offers a key message of this form or its controls to Form_KeyDown; true when it was consumed.
     static bool PreviewKey(MSG& msg);
     // The program ends when its last form is gone (set by the entry procedure, not by tests).
@@ -126,6 +140,8 @@ class Form {
     virtual void Form_Resize() {}
     // The window moved to a monitor of another DPI: controls render their fonts again.
     virtual void Form_DpiChanged() {}
+    // The session ends while a modal loop runs: keep what must survive, destroy nothing.
+    virtual void Form_EndSession() {}
 
   private:
     friend class Timer;
@@ -140,6 +156,8 @@ class Form {
     HWND handle_ = nullptr;
     bool loading_ = false;
     bool unloading_ = false;
+    int modalLoops_ = 0;
+    bool closeDeferred_ = false;
     int showCommand_ = SW_SHOWNORMAL;
     std::vector<Timer*> timers_;
     static inline bool quitWhenLastFormCloses_ = false;

@@ -3,10 +3,13 @@
 #include "Application.h"
 #include "Errors.h"
 #include "Font.h"
+#include "SupportFunctions.h"
 #include "Text.h"
 
 namespace {
 const wchar_t kHelpClass[] = L"QuenlitHelp";
+// This program's help window, while it is open: never another process's of the same class.
+HWND g_helpWindow = nullptr;
 
 // One font for the help text, kept while the program runs.
 Font& HelpFont() {
@@ -23,8 +26,22 @@ LRESULT HelpMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (!text) return -1;
         SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(HelpFont().Handle(WindowDpi(window))), FALSE);
         SetWindowTextW(text, HelpText().c_str());
+        // Icons sized for the window's DPI, made again when it changes, as the main window's.
+        asSetWindowResIconAll(window, L"A_MAIN");
+        g_helpWindow = window;
         return 0;
     }
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SendMessageW(GetDlgItem(window, 1), WM_SETFONT,
+                     reinterpret_cast<WPARAM>(HelpFont().Handle(LOWORD(wParam))), FALSE);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        if (g_helpWindow == window) g_helpWindow = nullptr;
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_SIZE:
         MoveWindow(GetDlgItem(window, 1), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
         return 0;
@@ -52,11 +69,15 @@ std::wstring HelpText() {
     return text;
 }
 
+HWND TheHelpWindow() {
+    return g_helpWindow;
+}
+
 HWND ShowHelpWindow() {
-    if (HWND open = FindWindowW(kHelpClass, nullptr)) {
-        if (IsIconic(open)) ShowWindow(open, SW_RESTORE);
-        SetForegroundWindow(open);
-        return open;
+    if (g_helpWindow) {
+        if (IsIconic(g_helpWindow)) ShowWindow(g_helpWindow, SW_RESTORE);
+        SetForegroundWindow(g_helpWindow);
+        return g_helpWindow;
     }
     static bool registered = false;
     if (!registered) {
@@ -64,7 +85,6 @@ HWND ShowHelpWindow() {
         wc.lpfnWndProc = HelpProc;
         wc.hInstance = AppInstance();
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hIcon = LoadIconW(AppInstance(), L"A_MAIN");
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
         wc.lpszClassName = kHelpClass;
         if (!RegisterClassExW(&wc)) ThrowLastError(L"Can't register the help window");

@@ -19,8 +19,9 @@ BOOL CALLBACK FindMarked(HWND window, LPARAM data) {
 bool InstanceGuard::Check(const std::wstring& instanceName) {
     if (mutex_) return true; // this instance holds the name already
     name_ = instanceName;
-    KernelHandle mutex(createMutex_(nullptr, FALSE, (L"Local\\" + instanceName).c_str()));
-    DWORD error = GetLastError();
+    const std::wstring mutexName = L"Local\\" + instanceName;
+    KernelHandle mutex(createMutex_(nullptr, FALSE, mutexName.c_str()));
+    const DWORD error = GetLastError(); // before anything frees or builds a string
     // Access denied: the name exists, held by an instance we may not open (an elevated one).
     if (!mutex && error != ERROR_ACCESS_DENIED) ThrowWin32(error, L"Can't check for another instance");
     if (mutex && error != ERROR_ALREADY_EXISTS) {

@@ -14,20 +14,48 @@ struct StoredPlacement {
     UINT showCommand;
 };
 
-// Keeps at least part of a placement on a monitor of today, moving it onto the nearest.
-RECT FitOntoNearestMonitor(RECT rc) {
+// A window smaller than this shows no useful part of its contents (pixels at 96 DPI).
+constexpr int kMinimumWidth = 200, kMinimumHeight = 100;
+
+// Where a stored placement goes today, in the workspace coordinates of WINDOWPLACEMENT: at least
+// part of it on a monitor of today, else moved onto the nearest. False when it cannot be a window
+// of this desktop: larger than all monitors together, or too small to use. In 64 bits: a stored
+// rectangle may hold any numbers.
+bool FitOntoNearestMonitor(const RECT& stored, RECT& fitted) {
+    const long long width = static_cast<long long>(stored.right) - stored.left;
+    const long long height = static_cast<long long>(stored.bottom) - stored.top;
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    if (width < MulDiv(kMinimumWidth, dpi, 96) || height < MulDiv(kMinimumHeight, dpi, 96) ||
+        width > GetSystemMetrics(SM_CXVIRTUALSCREEN) || height > GetSystemMetrics(SM_CYVIRTUALSCREEN))
+        return false;
+    // Workspace coordinates leave out a taskbar at the top or the left of the primary monitor;
+    // the monitors' work areas are in screen coordinates.
+    MONITORINFO primary{sizeof(primary)};
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
+    const LONG dx = primary.rcWork.left - primary.rcMonitor.left;
+    const LONG dy = primary.rcWork.top - primary.rcMonitor.top;
+    // A far-off position is pulled in first: still far off, but no longer near the limits of a LONG.
+    constexpr long long kFar = 1LL << 28;
+    const LONG left = static_cast<LONG>(std::clamp(stored.left + static_cast<long long>(dx), -kFar, kFar));
+    const LONG top = static_cast<LONG>(std::clamp(stored.top + static_cast<long long>(dy), -kFar, kFar));
+    RECT rc{left, top, left + static_cast<LONG>(width), top + static_cast<LONG>(height)};
+
     MONITORINFO mi{sizeof(mi)};
     GetMonitorInfoW(MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &mi);
-    RECT visible;
-    if (IntersectRect(&visible, &rc, &mi.rcWork) && visible.right - visible.left >= 32 &&
-        visible.bottom - visible.top >= 32)
-        return rc;
     const RECT& area = mi.rcWork;
-    LONG width = std::min(rc.right - rc.left, area.right - area.left);
-    LONG height = std::min(rc.bottom - rc.top, area.bottom - area.top);
-    LONG left = std::max(area.left, std::min(rc.left, area.right - width));
-    LONG top = std::max(area.top, std::min(rc.top, area.bottom - height));
-    return RECT{left, top, left + width, top + height};
+    RECT visible;
+    if (!IntersectRect(&visible, &rc, &area) || visible.right - visible.left < 32 ||
+        visible.bottom - visible.top < 32) {
+        const LONG w = std::min(rc.right - rc.left, area.right - area.left);
+        const LONG h = std::min(rc.bottom - rc.top, area.bottom - area.top);
+        const LONG l = std::max(area.left, std::min(rc.left, area.right - w));
+        const LONG t = std::max(area.top, std::min(rc.top, area.bottom - h));
+        rc = RECT{l, t, l + w, t + h};
+    }
+    fitted = RECT{rc.left - dx, rc.top - dy, rc.right - dx, rc.bottom - dy};
+    return true;
 }
 } // namespace
 
@@ -40,10 +68,13 @@ std::wstring SettingsStore::SectionPath(const std::wstring& section) const {
 
 bool SettingsStore::Query(const std::wstring& section, const std::wstring& key, DWORD type, void* data,
                           DWORD size) const {
-    DWORD storedType = 0, storedSize = size;
-    LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, SectionPath(section).c_str(), key.c_str(), RRF_RT_ANY,
-                                  &storedType, data, &storedSize);
-    return status == ERROR_SUCCESS && storedType == type && storedSize == size;
+    // Only the type the value is stored in, and never expanded: Wine expands a REG_EXPAND_SZ
+    // before it checks the type, into a buffer sized for the type asked for.
+    const DWORD only = (type == REG_DWORD ? RRF_RT_REG_DWORD : RRF_RT_REG_BINARY) | RRF_NOEXPAND;
+    DWORD storedSize = size;
+    LSTATUS status =
+        RegGetValueW(HKEY_CURRENT_USER, SectionPath(section).c_str(), key.c_str(), only, nullptr, data, &storedSize);
+    return status == ERROR_SUCCESS && storedSize == size;
 }
 
 void SettingsStore::Store(const std::wstring& section, const std::wstring& key, DWORD type, const void* data,
@@ -74,13 +105,13 @@ std::wstring SettingsStore::GetString(const std::wstring& section, const std::ws
                                       const std::wstring& defaultValue) const {
     DWORD type = 0, size = 0;
     const std::wstring path = SectionPath(section);
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ, &type, nullptr, &size) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ | RRF_NOEXPAND, &type, nullptr,
+                     &size) != ERROR_SUCCESS)
         return defaultValue;
     std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ, &type, text.data(),
-                     &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), key.c_str(), RRF_RT_REG_SZ | RRF_NOEXPAND, &type,
+                     text.data(), &size) != ERROR_SUCCESS)
         return defaultValue;
     return text.data();
 }
@@ -104,12 +135,13 @@ void SettingsStore::SaveWindowPlacement(const std::wstring& section, const std::
 void SettingsStore::LoadWindowPlacement(const std::wstring& section, const std::wstring& key,
                                         Form& form) const {
     StoredPlacement stored{};
-    if (!Query(section, key, REG_BINARY, &stored, sizeof(stored))) return;
-    if (stored.normal.right <= stored.normal.left || stored.normal.bottom <= stored.normal.top) return;
+    RECT normal;
+    if (!Query(section, key, REG_BINARY, &stored, sizeof(stored)) || !FitOntoNearestMonitor(stored.normal, normal))
+        return;
     const bool maximised = stored.showCommand == SW_SHOWMAXIMIZED;
     WINDOWPLACEMENT wp{sizeof(wp)};
     GetWindowPlacement(form.Handle(), &wp);
-    wp.rcNormalPosition = FitOntoNearestMonitor(stored.normal);
+    wp.rcNormalPosition = normal;
     wp.flags = 0;
     // A window not shown yet keeps hidden; Show presents it in the stored state.
     const bool visible = IsWindowVisible(form.Handle()) != FALSE;

@@ -54,7 +54,7 @@ struct WindowIcons {
             const int size = MetricForDpi(metric, dpi);
             IconHandle icon(static_cast<HICON>(
                 LoadImageW(GetModuleHandleW(nullptr), resourceName.c_str(), IMAGE_ICON, size, size, 0)));
-            if (!icon) ThrowLastError(L"Can't load the icon \"" + resourceName + L"\"");
+            if (!icon) ThrowLastError(L"Can't load the icon", resourceName);
             return icon;
         };
         IconHandle newBig = load(SM_CXICON), newSmall = load(SM_CXSMICON);
@@ -140,7 +140,7 @@ std::wstring esGetFilePath(const std::wstring& fullName) {
 std::wstring esGetFullFileName(const std::wstring& path, int) {
     if (path.empty()) return {};
     DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (!length) ThrowLastError(L"Can't resolve the path \"" + path + L"\"");
+    if (!length) ThrowLastError(L"Can't resolve the path", path);
     std::wstring full(length, L'\0');
     length = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
     full.resize(length);

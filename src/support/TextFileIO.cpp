@@ -16,31 +16,98 @@ void WriteAll(HANDLE file, const char* data, size_t size, const std::wstring& pa
         DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
         DWORD written = 0;
         if (!g_writeFile(file, data, chunk, &written, nullptr))
-            ThrowLastError(L"Can't write \"" + path + L"\"");
+            ThrowLastError(L"Can't write", path);
         data += written;
         size -= written;
     }
 }
 
-std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
+// Unpaired surrogates come back as they were: a wide string holds them. An odd last byte is replaced.
+std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian, bool& replaced) {
     std::wstring text(bytes.size() / 2, L'\0');
     for (size_t i = 0; i < text.size(); ++i) {
         auto lo = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 1 : 0)]);
         auto hi = static_cast<unsigned char>(bytes[2 * i + (bigEndian ? 0 : 1)]);
         text[i] = static_cast<wchar_t>(lo | (hi << 8));
     }
+    if (bytes.size() % 2) {
+        text += L'\uFFFD';
+        replaced = true;
+    }
     return text;
 }
 
-std::wstring Decode(std::string_view bytes) {
+// UTF-8 with each invalid sequence (its longest valid beginning, or one byte) replaced by U+FFFD,
+// as Unicode recommends and browsers do. Counts the valid multi-byte sequences and the replaced ones.
+std::wstring DecodeUtf8(std::string_view bytes, size_t& multiByte, size_t& invalid) {
     std::wstring text;
+    text.reserve(bytes.size());
+    multiByte = invalid = 0;
+    for (size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            text += static_cast<wchar_t>(lead);
+            ++i;
+            continue;
+        }
+        // The length of the sequence and the range of its second byte (no overlong forms, no
+        // surrogates, nothing past U+10FFFF).
+        size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        }
+        char32_t code = length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        size_t taken = 1;
+        while (length && taken < length && i + taken < bytes.size()) {
+            const auto next = static_cast<unsigned char>(bytes[i + taken]);
+            if (next < (taken == 1 ? low : 0x80) || next > (taken == 1 ? high : 0xBF)) break;
+            code = (code << 6) | (next & 0x3F);
+            ++taken;
+        }
+        i += taken;
+        if (!length || taken < length) {
+            text += L'\uFFFD';
+            ++invalid;
+            continue;
+        }
+        ++multiByte;
+        if (code >= 0x10000) {
+            text += static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
+            text += static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            text += static_cast<wchar_t>(code);
+        }
+    }
+    return text;
+}
+
+std::wstring Decode(std::string_view bytes, bool& replaced) {
+    replaced = false;
+    size_t multiByte = 0, invalid = 0;
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        if (!TryFromUtf8(bytes.substr(3), text)) text = FromAnsi(bytes.substr(3));
+        std::wstring text = DecodeUtf8(bytes.substr(3), multiByte, invalid);
+        replaced = invalid > 0;
         return text;
     }
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") return DecodeUtf16(bytes.substr(2), false);
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") return DecodeUtf16(bytes.substr(2), true);
-    if (TryFromUtf8(bytes, text)) return text;
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") return DecodeUtf16(bytes.substr(2), false, replaced);
+    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") return DecodeUtf16(bytes.substr(2), true, replaced);
+    // Without a mark, as a careful editor guesses: UTF-8 when it is valid UTF-8, and also when its
+    // valid multi-byte sequences outnumber the damaged ones at least two to one (a cut character in
+    // a UTF-8 list). Text in the ANSI code page almost never holds a valid multi-byte sequence: an
+    // accented letter there is a lone high byte, which is invalid UTF-8.
+    std::wstring text = DecodeUtf8(bytes, multiByte, invalid);
+    if (invalid == 0 || multiByte >= 2 * invalid) {
+        replaced = invalid > 0;
+        return text;
+    }
     return FromAnsi(bytes);
 }
 
@@ -105,7 +172,7 @@ void TextFileIO::Write(const std::wstring& path, const std::wstring& text) {
     const std::wstring temporary = TemporaryName(path);
     FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) ThrowLastError(L"Can't write \"" + path + L"\"");
+    if (!file) ThrowLastError(L"Can't write", path);
     // Whatever fails from here on, the half-written temporary goes and the target stays as it was.
     ScopeExit removeTemporary([&] {
         file.Reset();
@@ -113,10 +180,10 @@ void TextFileIO::Write(const std::wstring& path, const std::wstring& text) {
     });
     WriteAll(file.Get(), kByteOrderMark, 3, path);
     WriteAll(file.Get(), bytes.data(), bytes.size(), path);
-    if (!FlushFileBuffers(file.Get())) ThrowLastError(L"Can't write \"" + path + L"\"");
+    if (!FlushFileBuffers(file.Get())) ThrowLastError(L"Can't write", path);
     file.Reset();
     if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        ThrowLastError(L"Can't write \"" + path + L"\"");
+        ThrowLastError(L"Can't write", path);
     removeTemporary.Dismiss();
 }
 
@@ -133,13 +200,13 @@ void TextFileIO::RemoveLeftovers(const std::wstring& path) {
     } while (FindNextFileW(find.Get(), &data));
 }
 
-std::wstring TextFileIO::Read(const std::wstring& path) {
+std::wstring TextFileIO::Read(const std::wstring& path, bool* replaced) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) ThrowLastError(L"Can't read \"" + path + L"\"");
+    if (!file) ThrowLastError(L"Can't read", path);
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError(L"Can't read \"" + path + L"\"");
+    if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError(L"Can't read", path);
     if (size.QuadPart > 0x7FFFFFFF) throw AppError{E_OUTOFMEMORY, L"\"" + path + L"\" is too large to read."};
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     size_t done = 0;
@@ -147,12 +214,15 @@ std::wstring TextFileIO::Read(const std::wstring& path) {
         DWORD read = 0;
         if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &read,
                       nullptr))
-            ThrowLastError(L"Can't read \"" + path + L"\"");
+            ThrowLastError(L"Can't read", path);
         if (read == 0) break;
         done += read;
     }
     bytes.resize(done);
-    return Decode(bytes);
+    bool anyReplaced = false;
+    std::wstring text = Decode(bytes, anyReplaced);
+    if (replaced) *replaced = anyReplaced;
+    return text;
 }
 
 TextFileIO& TheTextFileIO() {

@@ -3,7 +3,10 @@
 // Writes UTF-8 with a byte-order mark, the text exactly as given, through a temporary file in the
 // same folder (named <file>.<GUID>.tmp) that replaces the target only when it is complete and
 // flushed. Reads UTF-8 (with or without the mark), UTF-16 with a mark, and otherwise the ANSI
-// code page.
+// code page; content never makes a read fail.
+// A damaged sequence reads as U+FFFD, and the reader is told, so that the original can be kept.
+// An unpaired surrogate (which only broken text on the clipboard brings) is written as U+FFFD:
+// UTF-8 cannot hold it, and the file stays valid UTF-8 for every other program.
 #include <windows.h>
 
 #include <string>
@@ -11,7 +14,8 @@
 class TextFileIO {
   public:
     void Write(const std::wstring& path, const std::wstring& text);
-    std::wstring Read(const std::wstring& path);
+    // replaced: set when a byte of the file could not be decoded and U+FFFD stands in its place.
+    std::wstring Read(const std::wstring& path, bool* replaced = nullptr);
     // Removes the temporaries that a crash in the middle of writing this file left beside it,
     // and nothing else.
     void RemoveLeftovers(const std::wstring& path);
