@@ -4,6 +4,7 @@
 #include "support/ClipboardText.h"
 #include "support/Application.h"
 #include "support/ScopeExit.h"
+#include "support/SupportFunctions.h"
 #include "support/Text.h"
 
 #include <atomic>
@@ -115,6 +116,26 @@ TEST_F(MainWindowTest, ContentHeldOpenByAnotherProgramIsTakenOnceItIsReleased) {
     form->tmrClipboardCheck_Timer();
     EXPECT_EQ(L"https://held.example/", form->txtURLs.Text());
     EXPECT_EQ(1u, form->beeps.size());
+}
+
+namespace {
+std::vector<std::pair<DWORD, DWORD>> g_beeps;
+BOOL WINAPI RecordBeep(DWORD frequency, DWORD milliseconds) {
+    g_beeps.emplace_back(frequency, milliseconds);
+    return TRUE;
+}
+} // namespace
+
+TEST_F(MainWindowTest, ThePCSpeakerBeepIsA4500HzToneOf100Ms) {
+    frmMain form; // the program's own sound, not the fixture's record
+    form.Load();
+    g_beeps.clear();
+    SetBeepForTesting(RecordBeep);
+    ScopeExit restore([] { SetBeepForTesting(nullptr); });
+    form.DoCommand(kCmdPCSpeakerBeep);
+    PutClipboardText(L"https://a.example/");
+    form.tmrClipboardCheck_Timer();
+    EXPECT_EQ((std::vector<std::pair<DWORD, DWORD>>{{4500, 100}}), g_beeps);
 }
 
 TEST_F(MainWindowTest, TheBeepFollowsTheOptionAtTheMomentOfTheBeep) {

@@ -53,6 +53,7 @@ TEST_F(MainWindowTest, TheWindowIsAsDesigned) {
     auto form = Open();
     // No step of the load failed (a layout before the controls exist would have).
     EXPECT_FALSE(Err().IsSet()) << Err().description;
+    SCOPED_TRACE("at " + std::to_string(form->Dpi()) + " DPI");
     wchar_t caption[32];
     GetWindowTextW(form->Handle(), caption, 32);
     EXPECT_STREQ(L"Quenlit", caption);
@@ -73,6 +74,7 @@ TEST_F(MainWindowTest, TheWindowIsAsDesigned) {
     EXPECT_TRUE((style & WS_HSCROLL) && (style & WS_VSCROLL) && (style & ES_MULTILINE) &&
                 (style & ES_AUTOHSCROLL));
     // The icons have exactly the metric sizes of the window's DPI, and follow it when it changes.
+    SCOPED_TRACE("icons");
     const int dpi = static_cast<int>(form->Dpi());
     EXPECT_EQ(MulDiv(32, dpi, 96), IconWidth(form->Handle(), ICON_BIG));
     EXPECT_EQ(MulDiv(16, dpi, 96), IconWidth(form->Handle(), ICON_SMALL));
@@ -84,6 +86,7 @@ TEST_F(MainWindowTest, TheWindowIsAsDesigned) {
     EXPECT_EQ(MulDiv(32, newDpi, 96), IconWidth(form->Handle(), ICON_BIG));
     EXPECT_EQ(MulDiv(16, newDpi, 96), IconWidth(form->Handle(), ICON_SMALL));
     // Empty store: centred on the work area.
+    SCOPED_TRACE("centred");
     RECT rc;
     GetWindowRect(form->Handle(), &rc);
     MONITORINFO mi{sizeof(mi)};
@@ -199,7 +202,7 @@ TEST_F(MainWindowTest, SeparatorsUnknownAndStandardCommandsRunNothingAndCloseSti
     PumpFor(50);
     EXPECT_FALSE(form->PCSpeakerBeep() || form->MonospaceFont() || form->ThickBorder());
     EXPECT_TRUE(saveAs.shown.empty());
-    EXPECT_EQ(nullptr, FindWindowW(L"QuenlitHelp", nullptr));
+    EXPECT_EQ(nullptr, TheHelpWindow());
     SendMessageW(form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_FALSE(IsWindow(form->Handle()));
     EXPECT_TRUE(boxes.Seen().empty());
@@ -209,36 +212,41 @@ TEST_F(MainWindowTest, KeysReachTheCommandsWhileTheListHasTheFocus) {
     auto form = Open();
     ScriptedSaveAs saveAs({L"", L""});
     HWND list = form->txtURLs.Handle();
-    PressKey(list, VK_F2);
-    EXPECT_EQ(1u, saveAs.shown.size());
-    SendMessageW(form->Handle(), WM_SYSCOMMAND, kCmdSaveVODE, 0);
-    EXPECT_EQ(2u, saveAs.shown.size());
-    PressKey(list, VK_F2, 1); // Shift+F2
-    PressKey(list, VK_F2, 2); // Ctrl+F2
-    PressKey(list, VK_F1, 2); // Ctrl+F1
-    PressKey(list, VK_F1, 3); // Ctrl+Shift+F1
-    PressKey(list, VK_ESCAPE, 1);
-    EXPECT_EQ(2u, saveAs.shown.size());
-    EXPECT_EQ(nullptr, FindWindowW(L"QuenlitHelp", nullptr));
-    EXPECT_TRUE(IsWindow(form->Handle()));
-
+    {
+        SCOPED_TRACE("F2 and the menu item export; other modifiers do nothing");
+        PressKey(list, VK_F2);
+        EXPECT_EQ(1u, saveAs.shown.size());
+        SendMessageW(form->Handle(), WM_SYSCOMMAND, kCmdSaveVODE, 0);
+        EXPECT_EQ(2u, saveAs.shown.size());
+        PressKey(list, VK_F2, 1); // Shift+F2
+        PressKey(list, VK_F2, 2); // Ctrl+F2
+        PressKey(list, VK_F1, 2); // Ctrl+F1
+        PressKey(list, VK_F1, 3); // Ctrl+Shift+F1
+        PressKey(list, VK_ESCAPE, 1);
+        EXPECT_EQ(2u, saveAs.shown.size());
+        EXPECT_EQ(nullptr, TheHelpWindow());
+        EXPECT_TRUE(IsWindow(form->Handle()));
+    }
+    SCOPED_TRACE("F1: the help window");
     PressKey(list, VK_F1);
-    HWND help = FindWindowW(L"QuenlitHelp", nullptr);
+    HWND help = TheHelpWindow();
     ASSERT_NE(nullptr, help);
     std::wstring text(8192, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(GetDlgItem(help, 1), text.data(), 8192)));
     EXPECT_EQ(text, HelpText());
     EXPECT_NE(std::wstring::npos, text.find(L"URLs.TXT"));
     SendMessageW(form->Handle(), WM_SYSCOMMAND, kCmdHelp, 0); // the same window comes forward
-    EXPECT_EQ(help, FindWindowW(L"QuenlitHelp", nullptr));
+    EXPECT_EQ(help, TheHelpWindow());
     DestroyWindow(help);
 
     {
+        SCOPED_TRACE("Shift+F1: the About box");
         DialogAnswerer about(L"About " + App().product, [](HWND box) { ClickButton(box, IDOK); });
         PressKey(list, VK_F1, 1);
         EXPECT_TRUE(about.Answered());
     }
     {
+        SCOPED_TRACE("the About item");
         DialogAnswerer about(L"About " + App().product, [](HWND box) { ClickButton(box, IDOK); });
         SendMessageW(form->Handle(), WM_SYSCOMMAND, kCmdAbout, 0);
         EXPECT_TRUE(about.Answered());

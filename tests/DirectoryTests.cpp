@@ -119,6 +119,9 @@ TEST_F(CreateComplexDirectoryTest, AFailedLevelStopsAndKeepsTheLevelsAbove) {
     WriteBytes(folder.File(L"file"), "x");
     EXPECT_FALSE(CreateComplexDirectory(folder.File(L"file\\below"), true));
     EXPECT_FALSE(IsDirectory(folder.File(L"file\\below")));
+    // The last level a file: no folder there, so start-up must hear False, for both kinds of calls.
+    EXPECT_FALSE(CreateComplexDirectory(folder.File(L"file"), true));
+    EXPECT_FALSE(CreateComplexDirectory(folder.File(L"file"), false));
 }
 
 TEST_F(CreateComplexDirectoryTest, TheNarrowCallsRefuseALevelTheCodePageCannotHold) {

@@ -172,7 +172,7 @@ TEST_F(MainWindowTest, ACloseInsideTheSaveAsDialogWaitsForItAndLosesNothing) {
     form->txtURLs.SetText(L"https://a.example/");
     const std::wstring typed = folder.File(L"export");
     bool openAfterClose = false;
-    DialogAnswerer answer(L"Save As", [&](HWND box) {
+    DialogAnswerer answer(kAnyCaption, [&](HWND box) {
         PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
         Sleep(300);
         openAfterClose = IsWindow(form->Handle()) && IsWindow(box);
@@ -194,7 +194,7 @@ TEST_F(MainWindowTest, TheSessionEndingInsideTheSaveAsDialogKeepsTheListAndDestr
     form->DoCommand(kCmdPCSpeakerBeep);
     form->txtURLs.SetText(L"typed before logging off");
     bool savedUnderTheDialog = false;
-    DialogAnswerer answer(L"Save As", [&](HWND box) {
+    DialogAnswerer answer(kAnyCaption, [&](HWND box) {
         SendMessageW(form->Handle(), WM_QUERYENDSESSION, 0, 0);
         SendMessageW(form->Handle(), WM_ENDSESSION, TRUE, 0);
         savedUnderTheDialog = IsWindow(box) && IsWindow(form->Handle()) &&

@@ -85,6 +85,11 @@ TEST_F(MainWindowTest, TheProposedNameIsTimestampedUniqueAndInTheRememberedFolde
                               L"\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}\\.VODE");
     EXPECT_TRUE(std::regex_match(first.initialFileName, pattern)) << first.initialFileName;
     EXPECT_NE(first.initialFileName, saveAs.shown[1].initialFileName);
+    // Each part of the time in its place: 21:05:03 on 7 March 2026.
+    SYSTEMTIME moment{2026, 3, 6, 7, 21, 5, 3, 0};
+    const std::wstring name = frmMain::ProposedVODEFileName(moment);
+    EXPECT_EQ(L"Quenlit 2026-03-07 21-05-03 ", name.substr(0, 28));
+    EXPECT_TRUE(std::regex_match(name, pattern)) << name;
     EXPECT_EQ(L"VODE files|*.VODE|All files|*.*", first.filter);
     EXPECT_EQ(0, first.filterIndex);
     EXPECT_EQ(L"VODE", first.defaultExtension);

@@ -80,7 +80,7 @@ TEST_F(StartupTest, TheFirstInstanceShowsTheWindowOverItsDataFolder) {
     Main();
     ASSERT_EQ(1, Form::OpenCount());
     EXPECT_EQ(AppData() + L"\\Pellomir\\Quenlit", DataFolder());
-    HWND window = FindWindowW(L"QuenlitForm", L"Quenlit");
+    HWND window = FindOwnWindow(L"QuenlitForm", L"Quenlit");
     ASSERT_NE(nullptr, window);
     EXPECT_TRUE(IsWindowVisible(window));
     SendMessageW(window, WM_CLOSE, 0, 0);
@@ -114,6 +114,6 @@ TEST_F(StartupTest, AProfileOutsideTheAnsiCodePageStillGetsItsDataFolderAndWindo
     ASSERT_EQ(1, Form::OpenCount());
     EXPECT_EQ(foreign + L"\\Pellomir\\Quenlit", DataFolder());
     EXPECT_TRUE(IsDirectory(DataFolder()));
-    SendMessageW(FindWindowW(L"QuenlitForm", L"Quenlit"), WM_CLOSE, 0, 0);
+    SendMessageW(FindOwnWindow(L"QuenlitForm", L"Quenlit"), WM_CLOSE, 0, 0);
     EXPECT_EQ(0, Form::OpenCount());
 }

@@ -259,7 +259,7 @@ TEST(RealDialogs, SaveAsDialogReturnsTheTypedNameWithTheDefaultExtension) {
     dialog.initialDirectory = folder.Path();
     dialog.initialFileName = L"proposed.VODE";
     const std::wstring typed = folder.File(L"typed");
-    DialogAnswerer answer(L"Save As", [&](HWND box) {
+    DialogAnswerer answer(kAnyCaption, [&](HWND box) {
         for (int id : {0x47c, 0x480}) // the file name box: combo box or edit, by dialog version
             if (HWND name = GetDlgItem(box, id))
                 SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
@@ -270,8 +270,33 @@ TEST(RealDialogs, SaveAsDialogReturnsTheTypedNameWithTheDefaultExtension) {
     // Wine adds the extension in small letters; file names are not case-sensitive.
     EXPECT_EQ(0, lstrcmpiW((typed + L".VODE").c_str(), dialog.fileName.c_str())) << dialog.fileName;
 
-    DialogAnswerer cancel(L"Save As", [](HWND box) { ClickButton(box, IDCANCEL); });
+    DialogAnswerer cancel(kAnyCaption, [](HWND box) { ClickButton(box, IDCANCEL); });
     EXPECT_FALSE(dialog.Show());
+
+    // An existing file: the dialog asks before it lets the name through.
+    const std::wstring existing = folder.File(L"existing.VODE");
+    WriteBytes(existing, "kept");
+    bool asked = false;
+    DialogAnswerer overwrite(kAnyCaption, [&](HWND box) {
+        for (int id : {0x47c, 0x480})
+            if (HWND name = GetDlgItem(box, id))
+                SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(existing.c_str()));
+        ClickButton(box, IDOK);
+        HWND prompt = nullptr;
+        for (int i = 0; i < 100 && !(prompt = FindOwnDialog(kAnyCaption, box)); ++i)
+            Sleep(50);
+        asked = prompt != nullptr;
+        if (prompt) {
+            Sleep(200);
+            ClickButton(prompt, IDYES);
+        } else {
+            ClickButton(box, IDCANCEL);
+        }
+    });
+    EXPECT_TRUE(dialog.Show());
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(0, lstrcmpiW(existing.c_str(), dialog.fileName.c_str())) << dialog.fileName;
+    EXPECT_EQ("kept", ReadBytes(existing));
 }
 
 TEST(RealDialogs, AboutBoxShowsTitleVersionCompanyAndCredit) {

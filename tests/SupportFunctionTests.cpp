@@ -78,6 +78,7 @@ TEST(SupportFunctions, AddTextAppendsPast30000CharactersAndKeepsTheSelection) {
 }
 
 TEST(SupportFunctions, RegisterAppPathRecordsTheProgram) {
+    if (!InTestSandbox()) GTEST_SKIP() << "it writes the real App Paths key; it runs only in the sandbox of ./quenlit test";
     esRegisterAppPath();
     wchar_t path[MAX_PATH], stored[MAX_PATH];
     GetModuleFileNameW(nullptr, path, MAX_PATH);

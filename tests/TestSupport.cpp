@@ -241,6 +241,37 @@ BOOL CALLBACK CollectStatic(HWND child, LPARAM data) {
 }
 } // namespace
 
+namespace {
+struct WindowSearch {
+    const wchar_t* windowClass;
+    const std::wstring* caption;
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwnWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<WindowSearch*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+    wchar_t text[256];
+    if (!GetClassNameW(window, text, 256) || wcscmp(text, search->windowClass) != 0) return TRUE;
+    if (search->owner && GetWindow(window, GW_OWNER) != search->owner) return TRUE;
+    if (!search->caption->empty()) {
+        GetWindowTextW(window, text, 256);
+        if (*search->caption != text) return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+} // namespace
+
+HWND FindOwnWindow(const wchar_t* windowClass, const std::wstring& caption, HWND owner) {
+    WindowSearch search{windowClass, &caption, owner, nullptr};
+    EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 DialogAnswerer::DialogAnswerer(std::wstring caption, std::function<void(HWND)> act, DWORD timeoutMs)
     : caption_(std::move(caption)), act_(std::move(act)), timeoutMs_(timeoutMs) {
     thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
@@ -255,8 +286,7 @@ DWORD WINAPI DialogAnswerer::Run(void* param) {
     auto* self = static_cast<DialogAnswerer*>(param);
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < self->timeoutMs_) {
-        HWND dialog = FindWindowW(L"#32770", self->caption_.c_str());
-        if (dialog && IsWindowVisible(dialog)) {
+        if (HWND dialog = FindOwnDialog(self->caption_)) {
             Sleep(200); // let it finish initialising
             EnumChildWindows(dialog, CollectStatic, reinterpret_cast<LPARAM>(&self->seenText_));
             self->act_(dialog);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -102,8 +103,18 @@ class ClipboardHolder {
     HANDLE opened_, release_, thread_;
 };
 
-// On a thread of its own, waits for a top-level dialog (#32770) with this caption and acts on it,
-// as a person answering a real box would.
+// A visible top-level window of this process, of this class, with this caption unless the caption
+// is empty, and owned by this window when one is given; null when there is none. Other programs'
+// windows are never looked at: a developer's editor may have a "Save As" of its own open.
+HWND FindOwnWindow(const wchar_t* windowClass, const std::wstring& caption, HWND owner = nullptr);
+inline HWND FindOwnDialog(const std::wstring& caption, HWND owner = nullptr) {
+    return FindOwnWindow(L"#32770", caption, owner);
+}
+// The system's dialogs (Save As, its overwrite prompt) carry captions in the system's language.
+inline const std::wstring kAnyCaption;
+
+// On a thread of its own, waits for a dialog of this process (FindOwnDialog) and acts on it, as a
+// person answering a real box would.
 class DialogAnswerer {
   public:
     DialogAnswerer(std::wstring caption, std::function<void(HWND)> act, DWORD timeoutMs = 15000);
@@ -117,7 +128,7 @@ class DialogAnswerer {
     std::wstring caption_;
     std::function<void(HWND)> act_;
     DWORD timeoutMs_;
-    volatile bool answered_ = false;
+    std::atomic<bool> answered_{false};
     std::wstring seenText_;
     static DWORD WINAPI Run(void* self);
 };

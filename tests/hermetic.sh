@@ -2,7 +2,8 @@
 # Proves the suites safe to run on a developer's own machine: a value in the real settings key and a
 # file in the real data folder, put there first, are still there after every suite has run outside
 # the sandbox (as plain ctest on Windows would run them), with the developer's own Quenlit running
-# all the while: the links the tests copy must not end up in its list.
+# all the while: the links the tests copy must not end up in its list. Another program's dialogs,
+# titled "Save As" and like the program's prompts, stay open and unanswered all the while.
 set -uo pipefail
 source "$(dirname "$0")/sandbox.sh"
 tests_dir=$1
@@ -21,12 +22,25 @@ wine reg add "$key" /v 'Thick Border' /t REG_DWORD /d 1 /f >/dev/null 2>&1
 for _ in $(seq 100); do xdotool search --name '^Quenlit$' >/dev/null 2>&1 && break; sleep 0.1; done
 pgrep -f "^$exe( |\$)" >/dev/null || { echo "FAILED: the program did not start"; exit 1; }
 
+(wine "$tests_dir/foreign_dialogs.exe" >/dev/null 2>&1 &)
+for _ in $(seq 100); do
+  xdotool search --name '^Save As$' >/dev/null 2>&1 && xdotool search --name '^Tolvane - Quenlit$' >/dev/null 2>&1 && break
+  sleep 0.1
+done
+
 failed=0
 for suite in "$tests_dir"/*_tests.exe; do
   if ! env -u QUENLIT_TEST_SANDBOX wine "$suite" >"$suite.outside.log" 2>&1; then
     echo "FAILED outside the sandbox: $(basename "$suite")"; tail -20 "$suite.outside.log"; failed=1
   fi
 done
+if pgrep -f 'foreign_dialogs\.exe' >/dev/null && xdotool search --name '^Save As$' >/dev/null 2>&1 &&
+   xdotool search --name '^Tolvane - Quenlit$' >/dev/null 2>&1; then
+  echo "ok: another program's dialogs are still open and unanswered"
+else
+  echo "FAILED: a test acted on another program's dialog"; failed=1
+fi
+pkill -f 'foreign_dialogs\.exe'
 # Ended as a crash would end it: whatever it saved, it saved while the suites ran.
 pkill -9 -f "^$exe( |\$)"
 for _ in $(seq 50); do pgrep -f "^$exe( |\$)" >/dev/null || break; sleep 0.1; done

@@ -13,12 +13,16 @@ const wchar_t kPathsSection[] = L"OFN Paths";
 const wchar_t kLastFolderKey[] = L"Last open VODE directory";
 } // namespace
 
+std::wstring frmMain::ProposedVODEFileName(const SYSTEMTIME& moment) {
+    return L"Quenlit " + FileStamp(moment) + L" " + ToUpper(esGetNewGUID()) + L".VODE";
+}
+
 std::wstring frmMain::GetSaveFileNameVODE() {
     SYSTEMTIME now;
     GetLocalTime(&now);
 
     SaveFileDialog dialog;
-    dialog.initialFileName = L"Quenlit " + FileStamp(now) + L" " + ToUpper(esGetNewGUID()) + L".VODE";
+    dialog.initialFileName = ProposedVODEFileName(now);
     dialog.filter = L"VODE files|*.VODE|All files|*.*";
     dialog.filterIndex = 0;
     dialog.defaultExtension = L"VODE";

@@ -54,6 +54,8 @@ class frmMain : public Form, private IWyndrelCallback {
     bool SaveURLs(bool silent);
     void SaveVODEFile();
     std::wstring GetSaveFileNameVODE();
+    // The name the export proposes for this moment: timestamped, with a new GUID.
+    static std::wstring ProposedVODEFileName(const SYSTEMTIME& moment);
 
   protected:
     // The capture's beep; the PC speaker option is read by the caller at the moment of the beep.

@@ -209,6 +209,14 @@ void asTextBoxSelectAll(HWND edit) {
     SendMessageW(edit, EM_SETSEL, 0, -1);
 }
 
+namespace {
+BOOL(WINAPI* g_beep)(DWORD, DWORD) = Beep;
+}
+
+void SetBeepForTesting(BOOL(WINAPI* beep)(DWORD, DWORD)) {
+    g_beep = beep ? beep : Beep;
+}
+
 void asBeep(DWORD frequency, DWORD milliseconds) {
-    Beep(frequency, milliseconds);
+    g_beep(frequency, milliseconds);
 }

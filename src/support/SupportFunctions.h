@@ -46,3 +46,5 @@ void esOpenReadMeFile(int flags = 0);
 void asTextBoxAddText(HWND edit, const std::wstring& text);
 void asTextBoxSelectAll(HWND edit);
 void asBeep(DWORD frequency, DWORD milliseconds);
+// Replaces the system's Beep (tests hear what reaches it); null restores it.
+void SetBeepForTesting(BOOL(WINAPI* beep)(DWORD, DWORD));
