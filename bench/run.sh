@@ -38,16 +38,18 @@ windows_path() { local p; p=$(readlink -m "$1"); echo "Z:${p//\//\\}"; }
 wine build/x64/bench/quenlit_soak.exe "$(windows_path "$exe")" "$(windows_path "$list")" "${QUENLIT_SOAK_LINKS:-2000}" \
   >"$soak_out" 2>&1 &
 soak=$!
-# The program's resident memory, as Linux sees the Wine process.
+# The program's resident memory, as Linux sees the Wine process, from ten seconds in (before that
+# Wine is still loading it).
 rss=()
+sleep 10
 while kill -0 "$soak" 2>/dev/null; do
-  pid=$(pgrep -f "Quenlit.exe" | head -1 || true)
+  pid=$(pgrep -f "Quenlit\.exe" | head -1 || true)
   [ -n "$pid" ] && rss+=("$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null)")
   sleep 5
 done
 wait "$soak" || true
 cat "$soak_out"
-[ ${#rss[@]} -gt 0 ] && echo "program resident memory: ${rss[0]} kB at the start, ${rss[-1]} kB at the end"
+[ ${#rss[@]} -gt 1 ] && echo "program resident memory: ${rss[0]} kB after start-up, ${rss[-1]} kB at the end"
 
 echo "== size"
 strip_size=$(stat -c %s "$exe")

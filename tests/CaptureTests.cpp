@@ -299,3 +299,41 @@ TEST_F(MainWindowTest, ContentPutTheMomentTheMarkerAppearsIsCollectedOnceAndPriv
     EXPECT_EQ(expected, form->txtURLs.Text());
     EXPECT_EQ(Stored(ToUtf8(expected)), ReadBytes(ListFile()));
 }
+
+namespace {
+DWORD WINAPI CloseAfterAMoment(void* file) {
+    Sleep(30);
+    CloseHandle(file);
+    return 0;
+}
+} // namespace
+
+TEST_F(MainWindowTest, ALinkWhoseSaveAnotherProgramRefusedIsWrittenOnceItLetsGo) {
+    auto form = Open();
+    PutClipboardText(L"https://a.example/");
+    form->tmrClipboardCheck_Timer();
+    auto holdList = [&] {
+        return CreateFileW(ListFile().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    {
+        SCOPED_TRACE("a virus scanner's glance: the save waits for it");
+        HANDLE scanner = holdList();
+        HANDLE release = CreateThread(nullptr, 0, CloseAfterAMoment, scanner, 0, nullptr);
+        PutClipboardText(L"https://b.example/");
+        form->tmrClipboardCheck_Timer();
+        WaitForSingleObject(release, INFINITE);
+        CloseHandle(release);
+        EXPECT_EQ(Stored("https://a.example/\r\nhttps://b.example/"), ReadBytes(ListFile()));
+    }
+    {
+        SCOPED_TRACE("a longer hold: a later tick writes it");
+        HANDLE reader = holdList();
+        PutClipboardText(L"https://c.example/");
+        form->tmrClipboardCheck_Timer();
+        CloseHandle(reader);
+        for (int i = 0; i < 8; ++i)
+            form->tmrClipboardCheck_Timer();
+        EXPECT_EQ(Stored("https://a.example/\r\nhttps://b.example/\r\nhttps://c.example/"), ReadBytes(ListFile()));
+    }
+}

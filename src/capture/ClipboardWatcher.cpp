@@ -53,6 +53,8 @@ bool IsUnexaminedText() {
 } // namespace
 
 void frmMain::tmrClipboardCheck_Timer() {
+    // A link whose save was refused is written as soon as the file can be replaced again.
+    if (listUnsaved_ && ++ticksSinceRefusedSave_ % 8 == 0) SaveURLs(true);
     // Before registration there is no marker to look for.
     if (g_markerFormat == 0) return;
     if (!IsUnexaminedText()) return;

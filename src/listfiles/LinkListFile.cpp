@@ -73,6 +73,8 @@ bool frmMain::SaveURLs(bool silent) {
             KeepListFileAside(path);
             TheTextFileIO().Write(path, txtURLs.Text());
         });
+        listUnsaved_ = !written;
+        ticksSinceRefusedSave_ = 0;
         if (silent || written) return true;
         switch (TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_ABORTRETRYIGNORE,
                                       path + L"\r\n\r\nCan't save URLs file.")) {

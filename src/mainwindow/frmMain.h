@@ -86,4 +86,8 @@ class frmMain : public Form, private IWyndrelCallback {
     // Set when the list file could not be loaded ("unread") or only with damaged bytes replaced
     // ("damaged"): the next save keeps that file aside under this word first.
     const wchar_t* keepListFileAs_ = nullptr;
+    // Set while the list on disk is older than the window's: a silent save was refused (another
+    // program held the file). Ticks try again now and then.
+    bool listUnsaved_ = false;
+    unsigned ticksSinceRefusedSave_ = 0;
 };

@@ -10,6 +10,8 @@
 
 namespace {
 WriteFileFunction g_writeFile = WriteFile;
+// How often a refused replace is tried again, 10 ms apart.
+constexpr int kReplaceAttempts = 10;
 
 void WriteAll(HANDLE file, const char* data, size_t size, const std::wstring& path) {
     while (size > 0) {
@@ -182,8 +184,16 @@ void TextFileIO::Write(const std::wstring& path, const std::wstring& text) {
     WriteAll(file.Get(), bytes.data(), bytes.size(), path);
     if (!FlushFileBuffers(file.Get())) ThrowLastError(L"Can't write", path);
     file.Reset();
-    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        ThrowLastError(L"Can't write", path);
+    // A virus scanner, a sync client or a reader may hold the file open for a moment.
+    for (int attempt = 0;
+         !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+         ++attempt) {
+        const DWORD error = GetLastError();
+        if (attempt == kReplaceAttempts ||
+            (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION))
+            ThrowWin32(error, L"Can't write \"" + path + L"\"");
+        Sleep(10);
+    }
     removeTemporary.Dismiss();
 }
 
