@@ -107,7 +107,7 @@ if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=256k quenlit-e2e "$data" 2>/de
   dd if=/dev/zero of="$data/filler" bs=1k 2>/dev/null
   copy "https://full.example/"
   check "a save on a full disk leaves the list byte for byte" bytes_are "$list" '\xef\xbb\xbfhttps://kept.example/'
-  check "a save on a full disk leaves no temporary file" [ "$(ls "$data" | tr '\n' ' ')" = "URLs.TXT filler " ]
+  check "a save on a full disk leaves no temporary file" [ "$(LC_ALL=C ls "$data" | tr '\n' ' ')" = "URLs.TXT filler " ]
   rm -f "$data/filler"
   copy "https://room.example/"
   check "with room again the whole list is saved" \
