@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The whole suite on the 32-bit build. These machines run 64-bit code only, so an i386 Debian root
+# (build/i386-root, made once and kept) holds a 32-bit Wine, and qemu-user from bookworm-backports
+# runs it, registered in binfmt_misc for i386 programs while this script runs. The host's Wine and
+# its dpkg architectures are never touched. Mounts and the binfmt entry are undone at the end.
+# Usage (as root, from ./quenlit test x86): tests/x86/run.sh <project root> <display>
+set -uo pipefail
+root=$1
+display=$2
+rootfs=$root/build/i386-root
+tools=$root/build/i386-tools
+entry=/proc/sys/fs/binfmt_misc/quenlit-i386
+say() { printf 'quenlit x86: %s\n' "$*" >&2; }
+
+mounted=()
+cleanup() {
+  local i
+  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" 2>/dev/null; done
+  [ -e "$entry" ] && echo -1 >"$entry"
+}
+trap cleanup EXIT
+bind() { mkdir -p "$rootfs$2" && mount --bind "$1" "$rootfs$2" && mounted+=("$rootfs$2"); }
+
+# qemu-user 10 (bookworm's own 7.2 is ten times slower with Wine), fetched with private apt lists.
+if [ ! -x "$tools/qemu-i386" ]; then
+  say "fetching qemu-user from bookworm-backports"
+  mkdir -p "$tools/lists/partial" "$tools/archives/partial"
+  echo 'deb http://deb.debian.org/debian bookworm-backports main' >"$tools/sources.list"
+  apt=(-o Dir::Etc::SourceList="$tools/sources.list" -o Dir::Etc::SourceParts=/dev/null
+       -o Dir::State::Lists="$tools/lists" -o Dir::Cache::Archives="$tools/archives" -o Dir::State::status=/dev/null
+       -o APT::Sandbox::User=root)
+  apt-get "${apt[@]}" update -qq && (cd "$tools" && apt-get "${apt[@]}" download qemu-user >/dev/null) ||
+    { say "cannot fetch qemu-user"; exit 1; }
+  dpkg-deb -x "$tools"/qemu-user_*.deb "$tools/deb" && cp "$tools/deb/usr/bin/qemu-i386" "$tools/qemu-i386" ||
+    { say "the qemu-user package holds no qemu-i386"; exit 1; }
+fi
+[ -d /proc/sys/fs/binfmt_misc ] && [ -e /proc/sys/fs/binfmt_misc/register ] ||
+  mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc || { say "binfmt_misc is not available"; exit 1; }
+[ -e "$entry" ] && echo -1 >"$entry"
+# i386 ELF executables; F: the interpreter is opened now, so it works inside the root too.
+printf '%s' ':quenlit-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$tools/qemu-i386"':F' \
+  >/proc/sys/fs/binfmt_misc/register || { say "cannot register qemu-i386"; exit 1; }
+
+# The root, made once; one left unfinished by an interrupted run has no mark and is made again.
+if [ ! -f "$rootfs/.quenlit-ready" ]; then
+  say "making the i386 root in $rootfs (some minutes, once)"
+  for m in $(grep -o " $rootfs[^ ]*" /proc/mounts | sort -r); do umount -l "$m"; done
+  rm -rf "$rootfs"
+  debootstrap --arch=i386 --variant=minbase bookworm "$rootfs" http://deb.debian.org/debian >/dev/null ||
+    { say "debootstrap failed"; exit 1; }
+  cp /etc/resolv.conf "$rootfs/etc/resolv.conf"
+  mount -t proc proc "$rootfs/proc" && mounted+=("$rootfs/proc")
+  bind /dev /dev
+  chroot "$rootfs" /bin/sh -c 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+    --no-install-recommends wine wine32 fonts-wine fonts-liberation >/dev/null' || { say "installing Wine in the root failed"; exit 1; }
+  touch "$rootfs/.quenlit-ready"
+  cleanup; mounted=()
+  printf '%s' ':quenlit-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$tools/qemu-i386"':F' \
+    >/proc/sys/fs/binfmt_misc/register
+fi
+
+mount -t proc proc "$rootfs/proc" && mounted+=("$rootfs/proc")
+bind /dev /dev
+bind /dev/pts /dev/pts
+bind /dev/shm /dev/shm
+bind /tmp/.X11-unix /tmp/.X11-unix
+# The project at the same path inside, so every path the scripts name holds there too.
+bind "$root" "$root"
+
+# wine and wineserver of the root, for the scripts; everything else (xclip, xdotool) is the host's.
+mkdir -p "$tools/bin"
+for tool in wine wineserver; do
+  cat >"$tools/bin/$tool" <<EOF
+#!/bin/sh
+exec chroot "$rootfs" /usr/bin/env HOME=/root PATH=/usr/bin:/bin DISPLAY="\$DISPLAY" WINEPREFIX="\$WINEPREFIX" \
+  WINEDEBUG="\$WINEDEBUG" WINEDLLOVERRIDES="\$WINEDLLOVERRIDES" LANG="\$LANG" LC_ALL="\$LC_ALL" \
+  QUENLIT_TEST_SANDBOX="\$QUENLIT_TEST_SANDBOX" QUENLIT_ROOT="\$QUENLIT_ROOT" /usr/bin/$tool "\$@"
+EOF
+  chmod +x "$tools/bin/$tool"
+done
+export PATH=$tools/bin:$PATH DISPLAY=$display
+export WINEPREFIX=$root/build/wine-x86 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+export LANG=${QUENLIT_TEST_LANG:-C.UTF-8} LC_ALL=${QUENLIT_TEST_LANG:-C.UTF-8}
+export QUENLIT_TEST_SANDBOX=$WINEPREFIX QUENLIT_ROOT=$root QUENLIT_SLOW=4
+if [ ! -f "$WINEPREFIX/.quenlit-ready" ]; then
+  say "preparing the Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wine wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Courier New' /d 'Liberation Mono' /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wineserver -w
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp "$rootfs"/usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+  touch "$WINEPREFIX/.quenlit-ready"
+fi
+wineserver -p
+wine cmd /c exit >/dev/null 2>&1 </dev/null
+
+build=$root/build/x86
+passed=0 failed=0
+run() { # name, command...
+  local name=$1 start=$SECONDS rc; shift
+  "$@" >"$build/$name.x86.log" 2>&1 </dev/null; rc=$?
+  case $rc in
+    0) passed=$((passed + 1)); echo "ok: $name ($((SECONDS - start)) s)" ;;
+    77) echo "skipped: $name: $(tail -1 "$build/$name.x86.log")" ;;
+    *) failed=$((failed + 1)); echo "FAILED: $name ($((SECONDS - start)) s)"; tail -30 "$build/$name.x86.log" ;;
+  esac
+}
+for suite in "$build"/tests/*_tests.exe; do
+  run "$(basename "$suite" .exe)" wine "$suite"
+done
+run dpi bash "$root/tests/dpi.sh" "$build/tests/mainwindow_tests.exe"
+# Not yet: the e2e and hermetic scripts under emulation (their first trials lost the first xclip
+# copies to the slower start, and found processes by patterns that now allow the emulator).
+echo "not run yet on x86: e2e, hermetic"
+wineserver -k 2>/dev/null
+echo "x86: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
