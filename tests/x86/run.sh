@@ -41,22 +41,21 @@ fi
 printf '%s' ':quenlit-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$tools/qemu-i386"':F' \
   >/proc/sys/fs/binfmt_misc/register || { say "cannot register qemu-i386"; exit 1; }
 
-# The root, made once; one left unfinished by an interrupted run has no mark and is made again.
-if [ ! -f "$rootfs/.quenlit-ready" ]; then
+# The root: a base system made once (one left unfinished by an interrupted run has no mark and is
+# made again), then Wine and the X libraries it loads when present. Without libXfixes Wine polls the
+# X clipboard and imports it anew after every read, so each link would come back every two seconds;
+# the host's Wine has them all. The ready mark names the packages, so a changed list is installed.
+packages="wine wine32 fonts-wine fonts-liberation libxcomposite1 libxcursor1 libxfixes3 libxi6 libxinerama1
+  libxrandr2 libxrender1 libxxf86vm1"
+packages=$(echo $packages)
+if [ ! -f "$rootfs/.quenlit-base" ]; then
   say "making the i386 root in $rootfs (some minutes, once)"
   for m in $(grep -o " $rootfs[^ ]*" /proc/mounts | sort -r); do umount -l "$m"; done
   rm -rf "$rootfs"
   debootstrap --arch=i386 --variant=minbase bookworm "$rootfs" http://deb.debian.org/debian >/dev/null ||
     { say "debootstrap failed"; exit 1; }
   cp /etc/resolv.conf "$rootfs/etc/resolv.conf"
-  mount -t proc proc "$rootfs/proc" && mounted+=("$rootfs/proc")
-  bind /dev /dev
-  chroot "$rootfs" /bin/sh -c 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-    --no-install-recommends wine wine32 fonts-wine fonts-liberation >/dev/null' || { say "installing Wine in the root failed"; exit 1; }
-  touch "$rootfs/.quenlit-ready"
-  cleanup; mounted=()
-  printf '%s' ':quenlit-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$tools/qemu-i386"':F' \
-    >/proc/sys/fs/binfmt_misc/register
+  touch "$rootfs/.quenlit-base"
 fi
 
 mount -t proc proc "$rootfs/proc" && mounted+=("$rootfs/proc")
@@ -64,8 +63,20 @@ bind /dev /dev
 bind /dev/pts /dev/pts
 bind /dev/shm /dev/shm
 bind /tmp/.X11-unix /tmp/.X11-unix
-# The project at the same path inside, so every path the scripts name holds there too.
+if [ "$(cat "$rootfs/.quenlit-ready" 2>/dev/null)" != "$packages" ]; then
+  say "installing Wine in the i386 root"
+  rm -f "$rootfs/.quenlit-ready"
+  chroot "$rootfs" /bin/sh -c "dpkg --configure -a && apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends $packages >/dev/null" || { say "installing Wine in the root failed"; exit 1; }
+  echo "$packages" >"$rootfs/.quenlit-ready"
+fi
+# The project at the same path inside, so every path the scripts name holds there too. The Wine
+# prefix again, as a shared mount: what a test mounts in it (the e2e run's full disk over the data
+# folder) is then seen inside too. The project itself holds the root, so it cannot be shared.
 bind "$root" "$root"
+prefix=$root/build/wine-x86
+mkdir -p "$prefix" && mount --bind "$prefix" "$prefix" && mounted+=("$prefix") && mount --make-shared "$prefix" &&
+  bind "$prefix" "$prefix" || { say "cannot share the Wine prefix with the root"; exit 1; }
 
 # wine and wineserver of the root, for the scripts; everything else (xclip, xdotool) is the host's.
 mkdir -p "$tools/bin"
@@ -79,7 +90,7 @@ EOF
   chmod +x "$tools/bin/$tool"
 done
 export PATH=$tools/bin:$PATH DISPLAY=$display
-export WINEPREFIX=$root/build/wine-x86 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 export LANG=${QUENLIT_TEST_LANG:-C.UTF-8} LC_ALL=${QUENLIT_TEST_LANG:-C.UTF-8}
 export QUENLIT_TEST_SANDBOX=$WINEPREFIX QUENLIT_ROOT=$root QUENLIT_SLOW=4
 if [ ! -f "$WINEPREFIX/.quenlit-ready" ]; then
@@ -103,7 +114,8 @@ run() { # name, command...
   local name=$1 start=$SECONDS rc; shift
   "$@" >"$build/$name.x86.log" 2>&1 </dev/null; rc=$?
   case $rc in
-    0) passed=$((passed + 1)); echo "ok: $name ($((SECONDS - start)) s)" ;;
+    0) passed=$((passed + 1))
+       echo "ok: $name ($((SECONDS - start)) s$(tr -d '\r' <"$build/$name.x86.log" | sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\.$/, \1 tests/p'))" ;;
     77) echo "skipped: $name: $(tail -1 "$build/$name.x86.log")" ;;
     *) failed=$((failed + 1)); echo "FAILED: $name ($((SECONDS - start)) s)"; tail -30 "$build/$name.x86.log" ;;
   esac
@@ -112,9 +124,8 @@ for suite in "$build"/tests/*_tests.exe; do
   run "$(basename "$suite" .exe)" wine "$suite"
 done
 run dpi bash "$root/tests/dpi.sh" "$build/tests/mainwindow_tests.exe"
-# Not yet: the e2e and hermetic scripts under emulation (their first trials lost the first xclip
-# copies to the slower start, and found processes by patterns that now allow the emulator).
-echo "not run yet on x86: e2e, hermetic"
+run e2e bash "$root/tests/e2e/e2e.sh" "$build/Quenlit.exe" "$build/e2e"
+run hermetic bash "$root/tests/hermetic.sh" "$build/tests" "$build/Quenlit.exe"
 wineserver -k 2>/dev/null
 echo "x86: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
