@@ -52,8 +52,8 @@ if [ ! -f "$rootfs/.quenlit-base" ]; then
   say "making the i386 root in $rootfs (some minutes, once)"
   for m in $(grep -o " $rootfs[^ ]*" /proc/mounts | sort -r); do umount -l "$m"; done
   rm -rf "$rootfs"
-  debootstrap --arch=i386 --variant=minbase bookworm "$rootfs" http://deb.debian.org/debian >/dev/null ||
-    { say "debootstrap failed"; exit 1; }
+  debootstrap --arch=i386 --variant=minbase bookworm "$rootfs" http://deb.debian.org/debian >"$tools/root.log" 2>&1 ||
+    { say "debootstrap failed (see $tools/root.log)"; exit 1; }
   cp /etc/resolv.conf "$rootfs/etc/resolv.conf"
   touch "$rootfs/.quenlit-base"
 fi
@@ -67,7 +67,8 @@ if [ "$(cat "$rootfs/.quenlit-ready" 2>/dev/null)" != "$packages" ]; then
   say "installing Wine in the i386 root"
   rm -f "$rootfs/.quenlit-ready"
   chroot "$rootfs" /bin/sh -c "dpkg --configure -a && apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -qq --no-install-recommends $packages >/dev/null" || { say "installing Wine in the root failed"; exit 1; }
+    apt-get install -y -qq --no-install-recommends $packages" >"$tools/root.log" 2>&1 ||
+    { say "installing Wine in the root failed (see $tools/root.log)"; exit 1; }
   echo "$packages" >"$rootfs/.quenlit-ready"
 fi
 # The project at the same path inside, so every path the scripts name holds there too. The Wine
