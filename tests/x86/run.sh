@@ -15,10 +15,14 @@ say() { printf 'quenlit x86: %s\n' "$*" >&2; }
 mounted=()
 cleanup() {
   local i
+  # Wine of the root first: its processes hold files in the mounts.
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
   for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" 2>/dev/null; done
   [ -e "$entry" ] && echo -1 >"$entry"
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 bind() { mkdir -p "$rootfs$2" && mount --bind "$1" "$rootfs$2" && mounted+=("$rootfs$2"); }
 
 # qemu-user 10 (bookworm's own 7.2 is ten times slower with Wine), fetched with private apt lists.
@@ -41,6 +45,10 @@ fi
 printf '%s' ':quenlit-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$tools/qemu-i386"':F' \
   >/proc/sys/fs/binfmt_misc/register || { say "cannot register qemu-i386"; exit 1; }
 
+# Mounts left by a run that was killed outright (deepest first, each as often as it is stacked).
+leftover() { grep -o -e " $rootfs/[^ ]*" -e " $root/build/wine-x86 " /proc/mounts | sort -r | head -1; }
+while m=$(leftover) && [ -n "$m" ]; do umount -l $m || { say "cannot unmount $m"; exit 1; }; done
+
 # The root: a base system made once (one left unfinished by an interrupted run has no mark and is
 # made again), then Wine and the X libraries it loads when present. Without libXfixes Wine polls the
 # X clipboard and imports it anew after every read, so each link would come back every two seconds;
@@ -50,7 +58,6 @@ packages="wine wine32 fonts-wine fonts-liberation libxcomposite1 libxcursor1 lib
 packages=$(echo $packages)
 if [ ! -f "$rootfs/.quenlit-base" ]; then
   say "making the i386 root in $rootfs (some minutes, once)"
-  for m in $(grep -o " $rootfs[^ ]*" /proc/mounts | sort -r); do umount -l "$m"; done
   rm -rf "$rootfs"
   debootstrap --arch=i386 --variant=minbase bookworm "$rootfs" http://deb.debian.org/debian >"$tools/root.log" 2>&1 ||
     { say "debootstrap failed (see $tools/root.log)"; exit 1; }
@@ -127,6 +134,5 @@ done
 run dpi bash "$root/tests/dpi.sh" "$build/tests/mainwindow_tests.exe"
 run e2e bash "$root/tests/e2e/e2e.sh" "$build/Quenlit.exe" "$build/e2e"
 run hermetic bash "$root/tests/hermetic.sh" "$build/tests" "$build/Quenlit.exe"
-wineserver -k 2>/dev/null
 echo "x86: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
