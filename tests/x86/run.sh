@@ -9,6 +9,7 @@ root=$1
 display=$2
 rootfs=$root/build/i386-root
 tools=$root/build/i386-tools
+prefix=$root/build/wine-x86
 entry=/proc/sys/fs/binfmt_misc/quenlit-i386
 say() { printf 'quenlit x86: %s\n' "$*" >&2; }
 
@@ -46,7 +47,7 @@ printf '%s' ':quenlit-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x0
   >/proc/sys/fs/binfmt_misc/register || { say "cannot register qemu-i386"; exit 1; }
 
 # Mounts left by a run that was killed outright (deepest first, each as often as it is stacked).
-leftover() { grep -o -e " $rootfs/[^ ]*" -e " $root/build/wine-x86 " /proc/mounts | sort -r | head -1; }
+leftover() { grep -o -e " $rootfs/[^ ]*" -e " $prefix[^ ]*" /proc/mounts | sort -r | head -1; }
 while m=$(leftover) && [ -n "$m" ]; do umount -l $m || { say "cannot unmount $m"; exit 1; }; done
 
 # The root: a base system made once (one left unfinished by an interrupted run has no mark and is
@@ -82,7 +83,6 @@ fi
 # prefix again, as a shared mount: what a test mounts in it (the e2e run's full disk over the data
 # folder) is then seen inside too. The project itself holds the root, so it cannot be shared.
 bind "$root" "$root"
-prefix=$root/build/wine-x86
 mkdir -p "$prefix" && mount --bind "$prefix" "$prefix" && mounted+=("$prefix") && mount --make-shared "$prefix" &&
   bind "$prefix" "$prefix" || { say "cannot share the Wine prefix with the root"; exit 1; }
 
