@@ -20,7 +20,10 @@ bytes_are() {
   [ "$(xxd -p "$1" | tr -d '\n')" = "$(printf '%b' "$2" | xxd -p | tr -d '\n')" ] && return 0
   holds "$1"; return 1
 }
-holds() { [ -e "$1" ] && echo "  $1 holds $(wc -c <"$1") bytes: $(head -c 200 "$1" | cat -v | tr '\n' ' ')...$(tail -c 120 "$1" | cat -v | tr '\n' ' ')" || echo "  $1 does not exist"; }
+holds() {
+  [ -e "$1" ] || { echo "  $1 does not exist"; return; }
+  echo "  $1 holds $(wc -c <"$1") bytes: $(head -c 200 "$1" | cat -v | tr '\n' ' ')...$(tail -c 120 "$1" | cat -v | tr '\n' ' ')"
+}
 windows() { xdotool search --name '^Quenlit$' 2>/dev/null | wc -l; }
 # Under emulation (the x86 run) everything takes longer: QUENLIT_SLOW stretches the waits.
 slow=${QUENLIT_SLOW:-1}
