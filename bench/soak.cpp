@@ -3,6 +3,7 @@
 // entries. Prints what was lost, stored twice or stored though private, the time from copy to file,
 // and the program's handle count at the start and the end.
 // Usage: quenlit_soak <Quenlit.exe> <URLs.TXT> <links>
+#include "support/Text.h"
 #include "TestSupport.h"
 
 #include <windows.h>
@@ -28,6 +29,8 @@ struct Copy {
 };
 
 // Puts the content as a browser or a password manager would, retrying while another holds the clipboard.
+// Not the tests' PutClipboardText: that one marks the content as seen by the shipped program, which
+// is the program the soak drives.
 bool Put(HWND owner, const Copy& copy) {
     for (int attempt = 0; !OpenClipboard(owner); ++attempt) {
         if (attempt == 400) return false;
@@ -44,24 +47,8 @@ bool Put(HWND owner, const Copy& copy) {
     return true;
 }
 
-// The list file's text; empty while it does not exist or is being replaced.
-std::string ReadList(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) read = 0;
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
-}
-
-std::string Narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end()); // the soak's texts are ASCII
-}
-
 // Waits with the window messages pumped: the clipboard's owner must answer what the system sends it.
+// In steps of 2 ms, finer than PumpUntil's, for the latency figures.
 bool Wait(DWORD milliseconds, const std::function<bool()>& done) {
     const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
     while (!done()) {
@@ -165,8 +152,8 @@ int wmain(int argc, wchar_t** argv) {
         } else if (!copy.isLink) {
             Wait(3000, [&] { return IsClipboardFormatAvailable(marker) != FALSE; });
         } else {
-            const std::string line = Narrow(copy.text);
-            if (Wait(5000, [&] { return ReadList(list).find(line) != std::string::npos; }))
+            const std::string line = ToUtf8(copy.text);
+            if (Wait(5000, [&] { return ReadBytes(list).find(line) != std::string::npos; }))
                 latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - copied).count());
         }
     }
@@ -175,7 +162,7 @@ int wmain(int argc, wchar_t** argv) {
 
     // Every line of the file, counted.
     std::map<std::string, int> stored;
-    const std::string text = ReadList(list);
+    const std::string text = ReadBytes(list);
     for (size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; start <= text.size();) {
         size_t end = text.find("\r\n", start);
         if (end == std::string::npos) end = text.size();
@@ -184,7 +171,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     int lost = 0, twice = 0, privateLines = 0, others = 0;
     for (const Copy& copy : copies) {
-        const auto found = stored.find(Narrow(copy.text));
+        const auto found = stored.find(ToUtf8(copy.text));
         const int count = found == stored.end() ? 0 : found->second;
         if (copy.isLink) {
             lost += count == 0;

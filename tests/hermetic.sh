@@ -8,6 +8,7 @@ set -uo pipefail
 source "$(dirname "$0")/sandbox.sh"
 tests_dir=$1
 exe=$2
+program=$(program_processes "$exe")
 appdata=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Roaming | grep -v /Public/ | head -1)
 data="$appdata/Pellomir/Quenlit"
 key='HKCU\Software\Pellomir\Quenlit'
@@ -20,7 +21,7 @@ wine reg add "$key" /v 'Thick Border' /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
 (wine "$exe" >/dev/null 2>&1 &)
 for _ in $(seq $((100 * ${QUENLIT_SLOW:-1}))); do xdotool search --name '^Quenlit$' >/dev/null 2>&1 && break; sleep 0.1; done
-pgrep -f "(^|qemu-i386 .* )$exe( |\$)" >/dev/null || { echo "FAILED: the program did not start"; exit 1; }
+pgrep -f "$program" >/dev/null || { echo "FAILED: the program did not start"; exit 1; }
 
 (wine "$tests_dir/foreign_dialogs.exe" >/dev/null 2>&1 &)
 for _ in $(seq 100); do
@@ -42,8 +43,8 @@ else
 fi
 pkill -f 'foreign_dialogs\.exe'
 # Ended as a crash would end it: whatever it saved, it saved while the suites ran.
-pkill -9 -f "(^|qemu-i386 .* )$exe( |\$)"
-for _ in $(seq 50); do pgrep -f "(^|qemu-i386 .* )$exe( |\$)" >/dev/null || break; sleep 0.1; done
+pkill -9 -f "$program"
+for _ in $(seq 50); do pgrep -f "$program" >/dev/null || break; sleep 0.1; done
 cat "$tests_dir"/*.outside.log | tr -d '\r' | grep -A1 ': Skipped$' | grep -v -e ': Skipped$' -e '^--$' | sort -u
 
 if [ "$(cat "$data/URLs.TXT" 2>/dev/null)" = 'https://mine.example/' ] &&
