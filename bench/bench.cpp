@@ -75,6 +75,7 @@ int main() {
     form.Load();
     PutClipboardText(L"https://tagged.example/");
     form.tmrClipboardCheck_Timer(); // now the content carries the marker: every later tick is idle
+    form.WaitForClipboardReads(10000);
 
     const int idleRuns = 20000;
     long before = HeapAllocations();
@@ -115,7 +116,10 @@ int main() {
         for (int i = 0; i < 15; ++i) {
             PutClipboardText(L"https://new.example/" +
                              std::to_wstring(++n)); // new content for the tick below
-            captures.push_back(Measure(1, [&] { form.tmrClipboardCheck_Timer(); }));
+            captures.push_back(Measure(1, [&] {
+                form.tmrClipboardCheck_Timer(); // the reader's thread, then the append and the save
+                form.WaitForClipboardReads(10000);
+            }));
             bares.push_back(Measure(1, [&] {
                 BareCapture(bareEdit, barePath, L"\r\nhttps://new.example/" + std::to_wstring(++n));
             }));

@@ -1,7 +1,9 @@
 // A day of use in minutes: the real program, another clipboard watcher beside it that holds the
 // clipboard after every change, and thousands of copies of links, other texts and password-manager
-// entries. Prints what was lost, stored twice or stored though private, the time from copy to file,
-// and the program's handle count at the start and the end.
+// entries; among them a program that renders its text 3 s late and one that hangs for 10 s without
+// ever rendering. Prints what was lost, stored twice or stored though private, the time from copy
+// to file, how often the window did not answer within a second, and the program's handle count at
+// the start and the end.
 // Usage: quenlit_soak <Quenlit.exe> <URLs.TXT> <links>
 #include "support/Text.h"
 #include "TestSupport.h"
@@ -14,6 +16,7 @@
 #include <functional>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,7 @@ struct Copy {
     std::wstring text;
     UINT privateFormat; // 0: an ordinary copy
     bool isLink;
+    DWORD renderMs = 0; // rendered only when asked, this late (INFINITE: a hung program)
 };
 
 // Puts the content as a browser or a password manager would, retrying while another holds the clipboard.
@@ -138,27 +142,47 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
 
+    // A third of the way a program that renders late, two thirds a hung one: its text is not a link
+    // anybody can expect, but nothing after it may be lost.
+    copies.insert(copies.begin() + static_cast<long>(copies.size() / 3), Copy{L"https://slow.example/", 0, true, 3000});
+    copies.insert(copies.begin() + static_cast<long>(copies.size() * 2 / 3), Copy{L"https://hung.example/", 0, false, INFINITE});
+
     std::vector<double> latencies;
-    int failedPuts = 0;
+    int failedPuts = 0, unanswered = 0;
+    std::unique_ptr<DelayedTextOwner> delayed;
+    ULONGLONG hungSince = 0;
     const auto started = Clock::now();
     for (const Copy& copy : copies) {
-        if (!Put(owner, copy)) {
+        // The hung program ends after 10 s, as the user kills it.
+        if (hungSince && GetTickCount64() - hungSince > 10000) {
+            delayed.reset();
+            hungSince = 0;
+        }
+        if (copy.renderMs) {
+            delayed = std::make_unique<DelayedTextOwner>(copy.text, copy.renderMs, false);
+            if (copy.renderMs == INFINITE) hungSince = GetTickCount64();
+        } else if (!Put(owner, copy)) {
             ++failedPuts;
             continue;
         }
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer)) ++unanswered;
         const auto copied = Clock::now();
         if (copy.privateFormat) {
             Wait(600, [] { return false; }); // left alone at two ticks at least
+        } else if (copy.renderMs == INFINITE) {
+            Wait(300, [] { return false; });
         } else if (!copy.isLink) {
             Wait(3000, [&] { return IsClipboardFormatAvailable(marker) != FALSE; });
         } else {
             const std::string line = ToUtf8(copy.text);
-            if (Wait(5000, [&] { return ReadBytes(list).find(line) != std::string::npos; }))
+            if (Wait(copy.renderMs + 5000, [&] { return ReadBytes(list).find(line) != std::string::npos; }))
                 latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - copied).count());
         }
     }
     const double minutes = std::chrono::duration<double>(Clock::now() - started).count() / 60;
     Sleep(1000);
+    delayed.reset();
 
     // Every line of the file, counted.
     std::map<std::string, int> stored;
@@ -174,10 +198,12 @@ int wmain(int argc, wchar_t** argv) {
         const auto found = stored.find(ToUtf8(copy.text));
         const int count = found == stored.end() ? 0 : found->second;
         if (copy.isLink) {
-            lost += count == 0;
+            if (count == 0 && ++lost <= 5) std::printf("lost: %s\n", ToUtf8(copy.text).c_str());
             twice += count > 1;
         } else if (copy.privateFormat) {
             privateLines += count;
+        } else if (copy.renderMs) {
+            // the hung program's own text: never rendered
         } else {
             others += count;
         }
@@ -195,6 +221,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!latencies.empty())
         std::printf("copy-to-file latency: median %.0f ms, maximum %.0f ms\n", latencies[latencies.size() / 2],
                     latencies.back());
+    std::printf("window did not answer within a second after %d of the copies\n", unanswered);
     std::printf("program handles (wineserver): %lu at the start, %lu at the end\n", handlesAtStart, handlesAtEnd);
     std::printf("program still running at the end: %s\n", running ? "yes" : "NO");
     if (running) {
@@ -206,5 +233,5 @@ int wmain(int argc, wchar_t** argv) {
     DestroyWindow(owner);
     CloseHandle(program.hThread);
     CloseHandle(program.hProcess);
-    return lost || twice || privateLines || !running ? 1 : 0;
+    return lost || twice || privateLines || unanswered || !running ? 1 : 0;
 }

@@ -6,7 +6,9 @@
 #include "support/ScopeExit.h"
 #include "support/SupportFunctions.h"
 #include "support/Text.h"
+#include "support/TextFileIO.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -31,16 +33,16 @@ TEST_F(MainWindowTest, CollectsEachCopiedLinkOnceAndSavesIt) {
     auto form = Open();
     ASSERT_NE(0u, MarkerFormat());
     PutClipboardText(L"https://a.example/");
-    form->tmrClipboardCheck_Timer();
-    form->tmrClipboardCheck_Timer(); // same content: tagged, nothing more
+    Capture(*form);
+    Capture(*form); // same content: tagged, nothing more
     EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
     EXPECT_EQ(Stored("https://a.example/"), ReadBytes(ListFile()));
     EXPECT_EQ(std::vector<bool>{false}, form->beeps);
 
     PutClipboardText(L"https://a.example/"); // a new copy of the same link counts again
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     PutClipboardText(L"https://пример.рф/б");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(L"https://a.example/\r\nhttps://a.example/\r\nhttps://пример.рф/б", form->txtURLs.Text());
     EXPECT_EQ(Stored("https://a.example/\r\nhttps://a.example/\r\nhttps://"
                      "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80."
@@ -55,7 +57,7 @@ TEST_F(MainWindowTest, TextsThatAreNotLinksAreTaggedButNotCollected) {
          {L"plain words", L"https://a.example/\r\n", L"https://a.example/\r\nhttps://b.example/",
           L"file:///C:/x.txt", L"FILE://server/x", L"\thttps://a.example/"}) {
         PutClipboardText(text);
-        form->tmrClipboardCheck_Timer();
+        Capture(*form);
         EXPECT_TRUE(IsClipboardFormatAvailable(MarkerFormat())) << text;
     }
     EXPECT_EQ(L"", form->txtURLs.Text());
@@ -67,14 +69,14 @@ TEST_F(MainWindowTest, ALineBreakAlreadyAtTheEndStillGetsCrLfInFront) {
     auto form = Open();
     form->txtURLs.SetText(L"typed by hand\r\n");
     PutClipboardText(L"https://a.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(L"typed by hand\r\n\r\nhttps://a.example/", form->txtURLs.Text());
 }
 
 TEST_F(MainWindowTest, TheMarkerIsA42ByteBlockHoldingTheGuidAndJoinsTheOtherFormats) {
     auto form = Open();
     PutClipboardText(L"not a link");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     ASSERT_TRUE(OpenClipboard(nullptr));
     HANDLE block = GetClipboardData(MarkerFormat());
     ASSERT_NE(nullptr, block);
@@ -93,11 +95,11 @@ TEST_F(MainWindowTest, TheMarkerIsA42ByteBlockHoldingTheGuidAndJoinsTheOtherForm
 TEST_F(MainWindowTest, PicturesAndPrivateContentAreNeitherTaggedNorRead) {
     auto form = Open();
     PutPictureAlone();
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
     for (const char* marker : {"ExcludeClipboardContentFromMonitorProcessing", "Clipboard Viewer Ignore"}) {
         PutFormats(L"https://secret.example/", {RegisterClipboardFormatA(marker)});
-        form->tmrClipboardCheck_Timer();
+        Capture(*form);
         EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat())) << marker;
     }
     EXPECT_EQ(L"", form->txtURLs.Text());
@@ -107,13 +109,13 @@ TEST_F(MainWindowTest, ContentHeldOpenByAnotherProgramIsTakenOnceItIsReleased) {
     auto form = Open();
     PutClipboardText(L"https://held.example/");
     auto holder = std::make_unique<ClipboardHolder>();
-    form->tmrClipboardCheck_Timer();
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
+    Capture(*form);
     EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
     EXPECT_EQ(L"", form->txtURLs.Text());
     holder.reset();
-    form->tmrClipboardCheck_Timer();
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
+    Capture(*form);
     EXPECT_EQ(L"https://held.example/", form->txtURLs.Text());
     EXPECT_EQ(1u, form->beeps.size());
 }
@@ -134,17 +136,17 @@ TEST_F(MainWindowTest, ThePCSpeakerBeepIsA4500HzToneOf100Ms) {
     ScopeExit restore([] { SetBeepForTesting(nullptr); });
     form.DoCommand(kCmdPCSpeakerBeep);
     PutClipboardText(L"https://a.example/");
-    form.tmrClipboardCheck_Timer();
+    Capture(form);
     EXPECT_EQ((std::vector<std::pair<DWORD, DWORD>>{{4500, 100}}), g_beeps);
 }
 
 TEST_F(MainWindowTest, TheBeepFollowsTheOptionAtTheMomentOfTheBeep) {
     auto form = Open();
     PutClipboardText(L"https://a.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     form->DoCommand(kCmdPCSpeakerBeep);
     PutClipboardText(L"https://b.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ((std::vector<bool>{false, true}), form->beeps);
 }
 
@@ -163,7 +165,7 @@ TEST_F(MainWindowTest, AFailedSilentSaveStillBeepsAndReportsNothing) {
     WriteBytes(folder.File(L"file"), "");
     SetDataFolder(folder.File(L"file\\sub")); // a folder that can't be made: every save fails
     PutClipboardText(L"https://a.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
     EXPECT_EQ(1u, form->beeps.size());
     EXPECT_TRUE(boxes.Seen().empty());
@@ -196,7 +198,7 @@ TEST_F(MainWindowTest, TheContentIsTaggedBeforeItsTextIsRead) {
     SetClipboardTextForTesting(&reader);
     ScopeExit restore([] { SetClipboardTextForTesting(nullptr); });
     PutClipboardText(L"https://a.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(1, reader.reads);
     EXPECT_TRUE(reader.taggedAtRead);
     EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
@@ -205,7 +207,7 @@ TEST_F(MainWindowTest, TheContentIsTaggedBeforeItsTextIsRead) {
 TEST_F(MainWindowTest, AnIdleTickNeitherAllocatesNorOpensTheClipboard) {
     auto form = Open();
     PutClipboardText(L"https://tagged.example/");
-    form->tmrClipboardCheck_Timer(); // from now on the content carries the marker
+    Capture(*form); // from now on the content carries the marker
     g_opens = 0;
     SetOpenClipboardForTesting(CountingOpenClipboard);
     ScopeExit restore([] { SetOpenClipboardForTesting(nullptr); });
@@ -219,6 +221,7 @@ TEST_F(MainWindowTest, AnIdleTickNeitherAllocatesNorOpensTheClipboard) {
     // New content is opened for, once: the count sees the cycle's own opening.
     PutClipboardText(L"https://new.example/");
     SendMessageW(form->Handle(), WM_TIMER, form->tmrClipboardCheck.Id(), 0);
+    form->WaitForClipboardReads(10000);
     EXPECT_EQ(1, g_opens);
 }
 
@@ -227,7 +230,7 @@ TEST_F(MainWindowTest, AListWhoseFolderWasRemovedIsSavedIntoTheFolderMadeAgain) 
     form->txtURLs.SetText(L"typed by hand");
     RemoveTree(folder.Path()); // a cleaning tool, a profile sync, the user
     PutClipboardText(L"https://a.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(Stored("typed by hand\r\nhttps://a.example/"), ReadBytes(ListFile()));
 }
 
@@ -306,12 +309,18 @@ DWORD WINAPI CloseAfterAMoment(void* file) {
     CloseHandle(file);
     return 0;
 }
+
+std::atomic<int> g_writes{0};
+BOOL WINAPI CountingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    ++g_writes;
+    return WriteFile(file, data, size, written, overlapped);
+}
 } // namespace
 
 TEST_F(MainWindowTest, ALinkWhoseSaveAnotherProgramRefusedIsWrittenOnceItLetsGo) {
     auto form = Open();
     PutClipboardText(L"https://a.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     auto holdList = [&] {
         return CreateFileW(ListFile().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
@@ -321,19 +330,79 @@ TEST_F(MainWindowTest, ALinkWhoseSaveAnotherProgramRefusedIsWrittenOnceItLetsGo)
         HANDLE scanner = holdList();
         HANDLE release = CreateThread(nullptr, 0, CloseAfterAMoment, scanner, 0, nullptr);
         PutClipboardText(L"https://b.example/");
-        form->tmrClipboardCheck_Timer();
+        Capture(*form);
         WaitForSingleObject(release, INFINITE);
         CloseHandle(release);
         EXPECT_EQ(Stored("https://a.example/\r\nhttps://b.example/"), ReadBytes(ListFile()));
     }
     {
-        SCOPED_TRACE("a longer hold: a later tick writes it");
+        SCOPED_TRACE("a longer hold: tried after 2 s, then 4, 8, ... and once a minute at most");
+        form->clock = 1000;
         HANDLE reader = holdList();
         PutClipboardText(L"https://c.example/");
-        form->tmrClipboardCheck_Timer();
-        CloseHandle(reader);
-        for (int i = 0; i < 8; ++i)
+        Capture(*form);
+        g_writes = 0;
+        SetWriteFileForTesting(CountingWriteFile);
+        ScopeExit restore([] { SetWriteFileForTesting(nullptr); });
+        std::vector<int> triedAt; // seconds after the capture
+        for (int second = 1; second <= 250; ++second) {
+            form->clock += 1000;
+            const int before = g_writes;
             form->tmrClipboardCheck_Timer();
+            if (g_writes != before) triedAt.push_back(second);
+        }
+        EXPECT_EQ((std::vector<int>{2, 6, 14, 30, 62, 122, 182, 242}), triedAt);
+        CloseHandle(reader);
+        form->clock += 60000;
+        form->tmrClipboardCheck_Timer();
         EXPECT_EQ(Stored("https://a.example/\r\nhttps://b.example/\r\nhttps://c.example/"), ReadBytes(ListFile()));
     }
+}
+
+namespace {
+DWORD WINAPI CopyFromAnotherProgram(void*) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (OpenClipboard(window)) {
+        SetClipboardText(L"https://meanwhile.example/");
+        CloseClipboard();
+    }
+    DestroyWindow(window);
+    return 0;
+}
+} // namespace
+
+TEST_F(MainWindowTest, AProgramThatNeverRendersItsTextFreezesNothingAndStopsNoCapture) {
+    auto form = Open();
+    auto hung = std::make_unique<DelayedTextOwner>(L"https://hung.example/", INFINITE);
+    PumpFor(500); // a reader waits on the hung program now
+    // The user copies in another program, which opens the clipboard for its window. Emptying it
+    // tells the hung owner first and waits for it a while: a thread of its own (CopyFromAnotherProgram).
+    HANDLE copier = CreateThread(nullptr, 0, CopyFromAnotherProgram, nullptr, 0, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return form->txtURLs.Text() == L"https://meanwhile.example/"; }, 20000));
+    WaitForSingleObject(copier, INFINITE);
+    CloseHandle(copier);
+    // The window still answers at once, and a close saves and ends it without waiting for a reader.
+    PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !form->IsLoaded(); }, 1000));
+    EXPECT_EQ(Stored("https://meanwhile.example/"), ReadBytes(ListFile()));
+    hung.reset();
+}
+
+TEST_F(MainWindowTest, AProgramThatRendersItsTextLateIsCollectedOnceWhileTheWindowAnswers) {
+    auto form = Open();
+    DelayedTextOwner slow(L"https://slow.example/", 3000);
+    // The longest the window's thread was away from its messages while the text was awaited.
+    ULONGLONG last = GetTickCount64(), longest = 0;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            const ULONGLONG now = GetTickCount64();
+            longest = std::max(longest, now - last);
+            last = now;
+            return form->txtURLs.TextLength() > 0;
+        },
+        10000));
+    EXPECT_LT(longest, 1000u);
+    PumpFor(600);
+    EXPECT_EQ(L"https://slow.example/", form->txtURLs.Text());
+    EXPECT_EQ(1u, form->beeps.size());
 }

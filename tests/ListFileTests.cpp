@@ -10,7 +10,7 @@ TEST_F(MainWindowTest, WithoutAFileTheListStartsEmptyAndTheFirstLinkCreatesIt) {
     EXPECT_EQ(L"", form->txtURLs.Text());
     EXPECT_TRUE(boxes.Seen().empty());
     PutClipboardText(L"https://first.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(Stored("https://first.example/"), ReadBytes(ListFile()));
 }
 
@@ -28,7 +28,7 @@ TEST_F(MainWindowTest, HandEditsAndAnEmptyListAreWhatIsSaved) {
     auto form = Open();
     form->txtURLs.SetText(L"https://b.example/");
     PutClipboardText(L"https://c.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(Stored("https://b.example/\r\nhttps://c.example/"), ReadBytes(ListFile()));
     form->txtURLs.SetText(L"");
     EXPECT_TRUE(form->Unload());
@@ -104,7 +104,7 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeLoadedIsKeptAsideBeforeTheFirstSave) {
     CloseHandle(lock);
     EXPECT_EQ(L"", form->txtURLs.Text());
     PutClipboardText(L"https://new.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(Stored("https://new.example/"), ReadBytes(ListFile()));
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(folder.File(L"URLs (unread *).TXT").c_str(), &data);
@@ -113,7 +113,7 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeLoadedIsKeptAsideBeforeTheFirstSave) {
     EXPECT_EQ("precious links", ReadBytes(folder.File(data.cFileName)));
     // Only once: later saves simply replace the list.
     PutClipboardText(L"https://newer.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(Stored("https://new.example/\r\nhttps://newer.example/"), ReadBytes(ListFile()));
 }
 
@@ -125,7 +125,7 @@ TEST_F(MainWindowTest, ADamagedListIsShownRepairedAndKeptAsItWasBeforeTheFirstSa
     auto form = Open();
     EXPECT_EQ(L"https://пр.рф/\uFFFD", form->txtURLs.Text());
     PutClipboardText(L"https://new.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(Stored("https://\xD0\xBF\xD1\x80.\xD1\x80\xD1\x84/\xEF\xBF\xBD\r\nhttps://new.example/"),
               ReadBytes(ListFile()));
     WIN32_FIND_DATAW data;
@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, AHundredThousandLinksLoadAndSaveWhole) {
     auto form = Open();
     EXPECT_EQ(static_cast<int>(bytes.size()), form->txtURLs.TextLength());
     PutClipboardText(L"https://last.example/");
-    form->tmrClipboardCheck_Timer();
+    Capture(*form);
     EXPECT_EQ(Stored(bytes + "\r\nhttps://last.example/"), ReadBytes(ListFile()));
 }
 

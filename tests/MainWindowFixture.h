@@ -47,9 +47,17 @@ struct ScriptedSaveAs {
 class TestMain : public frmMain {
   public:
     std::vector<bool> beeps; // true: PC speaker
+    ULONGLONG clock = 0;     // the save retries' clock when not 0
   protected:
     void Sound(bool pcSpeaker) override { beeps.push_back(pcSpeaker); }
+    ULONGLONG TickCount() const override { return clock ? clock : frmMain::TickCount(); }
 };
+
+// One tick of the clipboard timer, and what the reader it started brought back.
+inline void Capture(frmMain& form) {
+    form.tmrClipboardCheck_Timer();
+    form.WaitForClipboardReads(10000);
+}
 
 class MainWindowTest : public ::testing::Test {
   protected:

@@ -228,6 +228,70 @@ DWORD WINAPI ClipboardMonitor::Run(void* param) {
     return 0;
 }
 
+DelayedTextOwner::DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped)
+    : text_(std::move(text)), renderMs_(renderMs), hideFromShipped_(hideFromShipped), ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
+    WaitForSingleObject(ready_, INFINITE);
+}
+
+DelayedTextOwner::~DelayedTextOwner() {
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, INFINITE);
+    for (HANDLE h : {thread_, ready_, stop_})
+        CloseHandle(h);
+}
+
+LRESULT CALLBACK DelayedTextOwner::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_RENDERFORMAT || wParam != CF_UNICODETEXT) return DefWindowProcW(window, message, wParam, lParam);
+    auto* self = reinterpret_cast<DelayedTextOwner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    // Fetching the text from elsewhere (a bridge to another machine), it answers messages meanwhile.
+    const ULONGLONG end = GetTickCount64() + self->renderMs_;
+    for (ULONGLONG now; (now = GetTickCount64()) < end;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+    const size_t bytes = (self->text_.size() + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(block), self->text_.c_str(), bytes);
+    GlobalUnlock(block);
+    SetClipboardData(CF_UNICODETEXT, block);
+    return 0;
+}
+
+DWORD WINAPI DelayedTextOwner::Run(void* param) {
+    auto* self = static_cast<DelayedTextOwner*>(param);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"QuenlitTestDelayedOwner";
+    RegisterClassW(&windowClass); // a second owner finds it registered
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  windowClass.hInstance, nullptr);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    OpenClipboard(window);
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, nullptr);
+    if (self->hideFromShipped_) {
+        static const UINT shippedMarker = RegisterClipboardFormatW(g_shipped.guid.c_str());
+        SetClipboardData(shippedMarker, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
+    }
+    CloseClipboard();
+    SetEvent(self->ready_);
+    if (self->renderMs_ == INFINITE) {
+        WaitForSingleObject(self->stop_, INFINITE);
+    } else {
+        while (MsgWaitForMultipleObjects(1, &self->stop_, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+        }
+    }
+    DestroyWindow(window);
+    return 0;
+}
+
 namespace {
 BOOL CALLBACK CollectStatic(HWND child, LPARAM data) {
     wchar_t cls[32];

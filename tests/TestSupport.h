@@ -103,6 +103,26 @@ class ClipboardHolder {
     HANDLE opened_, release_, thread_;
 };
 
+// Another program that announces text on the clipboard and renders it only when a reader asks:
+// renderMs after the request, answering other messages meanwhile; or with INFINITE never, its
+// thread answering no message at all (a hung program) until this object is destroyed. Marked as
+// seen for the shipped program unless the shipped program is what is tried (the soak).
+class DelayedTextOwner {
+  public:
+    DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped = true);
+    ~DelayedTextOwner();
+    DelayedTextOwner(const DelayedTextOwner&) = delete;
+    DelayedTextOwner& operator=(const DelayedTextOwner&) = delete;
+
+  private:
+    static DWORD WINAPI Run(void* self);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    std::wstring text_;
+    DWORD renderMs_;
+    bool hideFromShipped_;
+    HANDLE ready_, stop_, thread_;
+};
+
 // A visible top-level window of this process, of this class, with this caption unless the caption
 // is empty, and owned by this window when one is given; null when there is none. Other programs'
 // windows are never looked at: a developer's editor may have a "Save As" of its own open.

@@ -1,3 +1,4 @@
+// frmMain members: the link list file.
 #include "FileStamp.h"
 
 #include "../mainwindow/frmMain.h"
@@ -8,9 +9,14 @@
 #include "../support/TextFileIO.h"
 #include "../util/modCreateComplexDirectory.h"
 
+#include <algorithm>
+
 namespace {
 const wchar_t kURLsFile[] = L"URLs.TXT";
-}
+// While another program holds the list, a capture's save is tried again after these waits,
+// doubling from the first: a held list of 100,000 links is not rewritten every two seconds.
+constexpr ULONGLONG kFirstSaveRetryMs = 2000, kLastSaveRetryMs = 60000;
+} // namespace
 
 std::wstring frmMain::URLsFilePath() const {
     return esBuildFileName(DataFolder(), kURLsFile, 0);
@@ -74,7 +80,10 @@ bool frmMain::SaveURLs(bool silent) {
             TheTextFileIO().Write(path, txtURLs.Text());
         });
         listUnsaved_ = !written;
-        ticksSinceRefusedSave_ = 0;
+        if (!written) {
+            saveRetryDelay_ = kFirstSaveRetryMs;
+            saveRetryAt_ = TickCount() + saveRetryDelay_;
+        }
         if (silent || written) return true;
         switch (TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_ABORTRETRYIGNORE,
                                       path + L"\r\n\r\nCan't save URLs file.")) {
@@ -86,4 +95,13 @@ bool frmMain::SaveURLs(bool silent) {
             return false;
         }
     }
+}
+
+void frmMain::RetryRefusedSave() {
+    if (!listUnsaved_ || TickCount() < saveRetryAt_) return;
+    const ULONGLONG next = std::min(saveRetryDelay_ * 2, kLastSaveRetryMs);
+    SaveURLs(true);
+    if (!listUnsaved_) return;
+    saveRetryDelay_ = next;
+    saveRetryAt_ = TickCount() + next;
 }

@@ -1,3 +1,4 @@
+// frmMain members: the VODE export.
 #include "FileStamp.h"
 
 #include "../mainwindow/frmMain.h"

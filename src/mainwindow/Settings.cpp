@@ -1,3 +1,4 @@
+// frmMain members: the stored placement and options.
 #include "frmMain.h"
 
 #include "../support/SettingsStore.h"

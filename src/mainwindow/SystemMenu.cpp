@@ -1,3 +1,4 @@
+// frmMain members: the system menu and its commands.
 #include "frmMain.h"
 
 #include "../support/AboutBox.h"

@@ -1,5 +1,7 @@
+// frmMain members: the window, its layout, list font and keys.
 #include "frmMain.h"
 
+#include "../capture/ClipboardReaders.h"
 #include "../support/Errors.h"
 #include "../support/SupportFunctions.h"
 
@@ -94,6 +96,10 @@ void frmMain::ApplyListFont() {
         if (!normalListFont_) normalListFont_ = txtURLs.GetFont();
     });
     Step([&] { txtURLs.SetFont(monospaceFont_ ? monospaceListFont_ : normalListFont_); });
+}
+
+void frmMain::Form_AppMessage(UINT message) {
+    if (message == kClipboardReadMessage) TakeClipboardReads();
 }
 
 void frmMain::Form_DpiChanged() {

@@ -4,7 +4,10 @@
 #include "../support/Wyndrel.h"
 #include "../util/csTBSelectAllHook.h"
 
+#include <cstdint>
 #include <memory>
+
+class ClipboardReaders;
 
 // System-menu command identifiers.
 enum MenuCommand : UINT {
@@ -49,6 +52,9 @@ class frmMain : public Form, private IWyndrelCallback {
     // Capture.
     void RegisterMarkerFormat();
     void tmrClipboardCheck_Timer();
+    // Waits for the clipboard readers running and collects what they read (tests, benchmarks);
+    // true when none runs any more.
+    bool WaitForClipboardReads(DWORD milliseconds);
     // Link list file and export.
     void LoadURLs();
     bool SaveURLs(bool silent);
@@ -60,6 +66,8 @@ class frmMain : public Form, private IWyndrelCallback {
   protected:
     // The capture's beep; the PC speaker option is read by the caller at the moment of the beep.
     virtual void Sound(bool pcSpeaker);
+    // The clock of the save retries, in milliseconds.
+    virtual ULONGLONG TickCount() const { return GetTickCount64(); }
 
     void CreateControls() override;
     void Form_Load() override;
@@ -67,12 +75,17 @@ class frmMain : public Form, private IWyndrelCallback {
     void Form_KeyDown(int& keyCode, int& shift) override;
     void Form_DpiChanged() override;
     void Form_EndSession() override;
+    void Form_AppMessage(UINT message) override;
 
   private:
     HRESULT WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARAM& wParam, LPARAM& lParam,
                        LRESULT& retVal, bool& noDef) override;
     HRESULT IWyndrelCallback_WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARAM& wParam,
                                         LPARAM& lParam, LRESULT& retVal, bool& noDef);
+    void TakeClipboardReads();
+    // The rest of a capture once its text is read: test, append, save, beep. True when appended.
+    bool CollectLink(std::wstring text);
+    void RetryRefusedSave();
     std::wstring URLsFilePath() const;
     void KeepListFileAside(const std::wstring& path);
 
@@ -86,8 +99,13 @@ class frmMain : public Form, private IWyndrelCallback {
     // Set when the list file could not be loaded ("unread") or only with damaged bytes replaced
     // ("damaged"): the next save keeps that file aside under this word first.
     const wchar_t* keepListFileAs_ = nullptr;
+    // A reader announces its text with this message.
+    static constexpr UINT kClipboardReadMessage = WM_APP + 1;
+    std::unique_ptr<ClipboardReaders> readers_;
+    std::uint64_t lastCollectedRead_ = 0;
     // Set while the list on disk is older than the window's: a silent save was refused (another
-    // program held the file). Ticks try again now and then.
+    // program held the file). Ticks try again after 2 s, then 4, 8, ... and every minute at most.
     bool listUnsaved_ = false;
-    unsigned ticksSinceRefusedSave_ = 0;
+    ULONGLONG saveRetryAt_ = 0;
+    ULONGLONG saveRetryDelay_ = 0;
 };

@@ -293,6 +293,10 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (HWND first = GetWindow(handle_, GW_CHILD)) SetFocus(first);
         return 0;
     default:
+        if (message >= WM_APP && message <= 0xBFFF) {
+            Form_AppMessage(message);
+            return 0;
+        }
         return DefWindowProcW(handle_, message, wParam, lParam);
     }
 }

@@ -142,6 +142,8 @@ class Form {
     virtual void Form_DpiChanged() {}
     // The session ends while a modal loop runs: keep what must survive, destroy nothing.
     virtual void Form_EndSession() {}
+    // A message from WM_APP on, which the form's own code posted to its window.
+    virtual void Form_AppMessage(UINT message) { (void)message; }
 
   private:
     friend class Timer;
