@@ -43,7 +43,7 @@ soak=$!
 rss=()
 sleep 10
 while kill -0 "$soak" 2>/dev/null; do
-  pid=$(pgrep -f "Quenlit\.exe" | head -1 || true)
+  pid=$(first_own '^[A-Z]:\\[^ ]*\\Quenlit\.exe( |$)') # started by the soak: its Windows path
   [ -n "$pid" ] && rss+=("$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null)")
   sleep 5
 done

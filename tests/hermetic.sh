@@ -21,7 +21,7 @@ wine reg add "$key" /v 'Thick Border' /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
 (wine "$exe" >/dev/null 2>&1 &)
 for _ in $(seq $((100 * ${QUENLIT_SLOW:-1}))); do xdotool search --name '^Quenlit$' >/dev/null 2>&1 && break; sleep 0.1; done
-pgrep -f "$program" >/dev/null || { echo "FAILED: the program did not start"; exit 1; }
+[ -n "$(own_processes "$program")" ] || { echo "FAILED: the program did not start"; exit 1; }
 
 (wine "$tests_dir/foreign_dialogs.exe" >/dev/null 2>&1 &)
 for _ in $(seq 100); do
@@ -35,16 +35,16 @@ for suite in "$tests_dir"/*_tests.exe; do
     echo "FAILED outside the sandbox: $(basename "$suite")"; tail -20 "$suite.outside.log"; failed=1
   fi
 done
-if pgrep -f 'foreign_dialogs\.exe' >/dev/null && xdotool search --name '^Save As$' >/dev/null 2>&1 &&
+if [ -n "$(own_processes 'foreign_dialogs\.exe')" ] && xdotool search --name '^Save As$' >/dev/null 2>&1 &&
    xdotool search --name '^Tolvane - Quenlit$' >/dev/null 2>&1; then
   echo "ok: another program's dialogs are still open and unanswered"
 else
   echo "FAILED: a test acted on another program's dialog"; failed=1
 fi
-pkill -f 'foreign_dialogs\.exe'
+end_own 'foreign_dialogs\.exe'
 # Ended as a crash would end it: whatever it saved, it saved while the suites ran.
-pkill -9 -f "$program"
-for _ in $(seq 50); do pgrep -f "$program" >/dev/null || break; sleep 0.1; done
+end_own "$program" KILL
+for _ in $(seq 50); do [ -n "$(own_processes "$program")" ] || break; sleep 0.1; done
 cat "$tests_dir"/*.outside.log | tr -d '\r' | grep -A1 ': Skipped$' | grep -v -e ': Skipped$' -e '^--$' | sort -u
 
 if [ "$(cat "$data/URLs.TXT" 2>/dev/null)" = 'https://mine.example/' ] &&

@@ -33,7 +33,7 @@ has_value() { reg_query "$1" /v "$2" && grep -q "$3" "$out/reg.txt"; }
 no_value() { ! reg_query "$1" /v "$2"; }
 no_key() { ! reg_query "$1"; }
 windows() { xdotool search --name '^Quenlit$' 2>/dev/null | wc -l; }
-running() { pgrep -f 'Programs.Quenlit.Quenlit\.exe' >/dev/null; }
+running() { [ -n "$(own_processes 'Programs.Quenlit.Quenlit\.exe')" ]; }
 not_running() { ! running; }
 stopped() { wait_for '[ "$(windows)" -eq 0 ] && ! running' 200; }
 started() { wait_for '[ "$(windows)" -ge 1 ]' 200 && sleep 0.5; }
@@ -88,7 +88,7 @@ check "the installed program collects a link" in_list "https://setup.example/fir
 # then), is replaced, and runs again.
 wine reg delete 'HKCU\Software\Pellomir\Quenlit' /v 'Window placement' /f >/dev/null 2>&1
 copy "https://setup.example/just-before"
-before=$(pgrep -f 'Programs.Quenlit.Quenlit\.exe')
+before=$(own_processes 'Programs.Quenlit.Quenlit\.exe')
 install /AUTOSTART=0 &
 installer=$!
 check "the running program is closed for the upgrade" wait_for '! kill -0 $before 2>/dev/null' 200
@@ -148,7 +148,7 @@ if wait_for 'xdotool search --name "^Quenlit Setup" >/dev/null 2>&1' 200; then
   eval "$(xdotool getwindowgeometry --shell "$w")"
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/setup-options.png"
 fi
-pkill -f 'Quenlit-setup\.exe'
+end_own 'Quenlit-setup\.exe'
 check "the wizard shows its options page" test -s "$out/setup-options.png"
 
 echo "$passes passed, $failures failed"

@@ -33,7 +33,7 @@ start() { wine "$exe" >/dev/null 2>&1 & wait_for '[ "$(windows)" -ge 1 ]'; sleep
 focus() { local w; w=$(xdotool search --name '^Quenlit$' | head -1); xdotool windowfocus --sync "$w" 2>/dev/null; sleep 0.3; }
 copy() { printf '%s' "$1" | xclip -selection clipboard >/dev/null 2>&1; sleep "$(awk "BEGIN { print 0.8 * $slow }")"; }
 # The process is gone only when no such one is left.
-running() { pgrep -f "$program" >/dev/null; }
+running() { [ -n "$(own_processes "$program")" ]; }
 stopped() { wait_for '[ "$(windows)" -eq 0 ] && ! running'; }
 # The main window and a band around it (where its system menu opens).
 shot() {
@@ -138,7 +138,7 @@ cp "$list" "$out/long-before.txt"
 { cat "$out/long-before.txt"; printf '\r\nhttps://killed.example/'; } >"$out/long-after.txt"
 start_long() { (wine "$exe" >/dev/null 2>&1 &); for _ in $(seq 600); do xdotool search --onlyvisible --name '^Quenlit$' >/dev/null 2>&1 && break; sleep 0.1; done; sleep 0.5; }
 start_long
-pid=$(pgrep -f "$program" | head -1)
+pid=$(first_own "$program")
 rm -f "$out/watching"
 python3 "$(dirname "$0")/kill_on_create.py" "$data" .tmp "$pid" "$out/watching" >"$out/created.txt" &
 watcher=$!
@@ -157,6 +157,6 @@ stopped
 check "after the next start and close the data folder holds the list only" [ "$(ls "$data")" = "URLs.TXT" ]
 check "and the list is whole" whole
 
-pkill -f "$program" 2>/dev/null
+end_own "$program"
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -10,14 +10,15 @@ display=$2
 rootfs=$root/build/i386-root
 tools=$root/build/i386-tools
 prefix=$root/build/wine-x86
-entry=/proc/sys/fs/binfmt_misc/quenlit-i386
+# One entry a run, named by its process id: a run that ends never removes another's.
+entry=/proc/sys/fs/binfmt_misc/quenlit-i386-$$
 say() { printf 'quenlit x86: %s\n' "$*" >&2; }
 
 mounted=()
 cleanup() {
   local i
-  # Wine of the root first: its processes hold files in the mounts.
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+  # Wine of the root first, only the server of this run's prefix: its processes hold files in the mounts.
+  [ -x "$tools/bin/wineserver" ] && WINEPREFIX=$prefix "$tools/bin/wineserver" -k 2>/dev/null
   for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" 2>/dev/null; done
   [ -e "$entry" ] && echo -1 >"$entry"
 }
@@ -41,9 +42,14 @@ if [ ! -x "$tools/qemu-i386" ]; then
 fi
 [ -d /proc/sys/fs/binfmt_misc ] && [ -e /proc/sys/fs/binfmt_misc/register ] ||
   mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc || { say "binfmt_misc is not available"; exit 1; }
-[ -e "$entry" ] && echo -1 >"$entry"
+# Entries of runs that were killed outright.
+for stale in /proc/sys/fs/binfmt_misc/quenlit-i386*; do
+  [ -e "$stale" ] || continue
+  run=${stale##*quenlit-i386}; run=${run#-}
+  [ -n "$run" ] && kill -0 "$run" 2>/dev/null || echo -1 >"$stale"
+done
 # i386 ELF executables; F: the interpreter is opened now, so it works inside the root too.
-printf '%s' ':quenlit-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$tools/qemu-i386"':F' \
+printf '%s' ":quenlit-i386-$$:M::"'\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$tools/qemu-i386"':F' \
   >/proc/sys/fs/binfmt_misc/register || { say "cannot register qemu-i386"; exit 1; }
 
 # Mounts left by a run that was killed outright (deepest first, each as often as it is stacked).
