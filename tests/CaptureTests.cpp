@@ -204,6 +204,27 @@ TEST_F(MainWindowTest, TheContentIsTaggedBeforeItsTextIsRead) {
     EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
 }
 
+namespace {
+// A password manager puts its entry between the tick's look and the reader's opening.
+BOOL WINAPI PrivateEntryFirst(HWND owner) {
+    if (OpenClipboard(nullptr)) {
+        SetClipboardText(L"https://secret.example/", {RegisterClipboardFormatA("Clipboard Viewer Ignore")});
+        CloseClipboard();
+    }
+    return OpenClipboard(owner);
+}
+} // namespace
+
+TEST_F(MainWindowTest, ContentReplacedBeforeTheOpeningIsTestedAgainInsideIt) {
+    auto form = Open();
+    SetOpenClipboardForTesting(PrivateEntryFirst);
+    ScopeExit restore([] { SetOpenClipboardForTesting(nullptr); });
+    PutClipboardText(L"https://a.example/");
+    Capture(*form);
+    EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
+    EXPECT_EQ(L"", form->txtURLs.Text());
+}
+
 TEST_F(MainWindowTest, AnIdleTickNeitherAllocatesNorOpensTheClipboard) {
     auto form = Open();
     PutClipboardText(L"https://tagged.example/");

@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 #include "support/SettingsStore.h"
 #include "support/Errors.h"
+#include "support/Text.h"
 
 using namespace std::string_literals;
 
@@ -118,22 +119,36 @@ TEST_F(MainWindowTest, AFileThatCouldNotBeLoadedIsKeptAsideBeforeTheFirstSave) {
 }
 
 TEST_F(MainWindowTest, ADamagedListIsShownRepairedAndKeptAsItWasBeforeTheFirstSave) {
-    // A UTF-8 list whose last character was cut: no other character may change.
-    const std::string damaged = "\xEF\xBB\xBFhttps://\xD0\xBF\xD1\x80.\xD1\x80\xD1\x84/\xD0";
-    WriteBytes(ListFile(), damaged);
-    ScriptedBoxes boxes({});
-    auto form = Open();
-    EXPECT_EQ(L"https://пр.рф/\uFFFD", form->txtURLs.Text());
-    PutClipboardText(L"https://new.example/");
-    Capture(*form);
-    EXPECT_EQ(Stored("https://\xD0\xBF\xD1\x80.\xD1\x80\xD1\x84/\xEF\xBF\xBD\r\nhttps://new.example/"),
-              ReadBytes(ListFile()));
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(folder.File(L"URLs (damaged *).TXT").c_str(), &data);
-    ASSERT_NE(INVALID_HANDLE_VALUE, find);
-    FindClose(find);
-    EXPECT_EQ(damaged, ReadBytes(folder.File(data.cFileName)));
-    EXPECT_TRUE(boxes.Seen().empty());
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::wstring shown;
+    } cases[] = {
+        // A UTF-8 list whose last character was cut: no other character may change.
+        {"UTF-8, last character cut", "\xEF\xBB\xBFhttps://\xD0\xBF\xD1\x80.\xD1\x80\xD1\x84/\xD0",
+         L"https://пр.рф/\uFFFD"},
+        // One valid UTF-8 sequence beside a damaged one, no mark: read in the ANSI code page, and
+        // never silently re-encoded.
+        {"ANSI with a valid UTF-8 pair", "https://\xD1\x8F\xE9/", FromAnsi("https://\xD1\x8F\xE9/")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(folder.Path());
+        CreateDirectoryW(folder.Path().c_str(), nullptr);
+        WriteBytes(ListFile(), c.bytes);
+        ScriptedBoxes boxes({});
+        auto form = Open();
+        EXPECT_EQ(c.shown, form->txtURLs.Text());
+        PutClipboardText(L"https://new.example/");
+        Capture(*form);
+        EXPECT_EQ(Stored(ToUtf8(c.shown) + "\r\nhttps://new.example/"), ReadBytes(ListFile()));
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(folder.File(L"URLs (damaged *).TXT").c_str(), &data);
+        ASSERT_NE(INVALID_HANDLE_VALUE, find);
+        FindClose(find);
+        EXPECT_EQ(c.bytes, ReadBytes(folder.File(data.cFileName)));
+        EXPECT_TRUE(boxes.Seen().empty());
+    }
 }
 
 TEST_F(MainWindowTest, AListWithANulIsNotShownCutAndTheMessageNamesTheNul) {
@@ -187,6 +202,56 @@ TEST_F(MainWindowTest, ACloseInsideTheSaveAsDialogWaitsForItAndLosesNothing) {
     EXPECT_NE("<missing>", ReadBytes(typed + L".VODE"));
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(form->Handle()); }, 2000));
     EXPECT_EQ(Stored("https://a.example/"), ReadBytes(ListFile()));
+}
+
+TEST_F(MainWindowTest, ACloseDuringTheLoadPromptWaitsForItsAnswer) {
+    WriteBytes(ListFile(), "\xEF\xBB\xBFhttps://a.example/\0"s);
+    TestMain form;
+    bool openDuringPrompt = false;
+    ScriptedBoxes boxes({IDCANCEL});
+    boxes.onShow = [&](size_t) {
+        PostMessageW(form.Handle(), WM_CLOSE, 0, 0); // the set-up, taskkill, the Restart Manager
+        DoEvents();
+        openDuringPrompt = IsWindow(form.Handle()) != FALSE;
+    };
+    form.Load();
+    EXPECT_EQ(1u, boxes.Seen().size());
+    EXPECT_TRUE(openDuringPrompt);
+    EXPECT_TRUE(PumpUntil([&] { return !form.IsLoaded(); }, 2000)); // then it closes
+}
+
+namespace {
+// Another program's answered close request, from a thread of its own; its answer.
+struct CloseNowRequest {
+    HWND window;
+    DWORD_PTR answer = 99;
+    static DWORD WINAPI Send(void* param) {
+        auto* self = static_cast<CloseNowRequest*>(param);
+        SendMessageTimeoutW(self->window, Form::CloseNowMessage(), 0, 0, SMTO_NORMAL, 5000, &self->answer);
+        return 0;
+    }
+};
+} // namespace
+
+TEST_F(MainWindowTest, AnAnsweredCloseClosesAtOnceOrIsRefusedAndForgotten) {
+    auto form = Open();
+    CloseNowRequest refused{form->Handle()};
+    DialogAnswerer about(L"About " + App().product, [&](HWND box) {
+        HANDLE sender = CreateThread(nullptr, 0, CloseNowRequest::Send, &refused, 0, nullptr);
+        WaitForSingleObject(sender, INFINITE);
+        CloseHandle(sender);
+        ClickButton(box, IDOK);
+    });
+    form->DoCommand(kCmdAbout);
+    EXPECT_EQ(2u, refused.answer); // the About box is open
+    PumpFor(500);
+    EXPECT_TRUE(form->IsLoaded()); // and nothing was remembered for later
+    CloseNowRequest accepted{form->Handle()};
+    HANDLE sender = CreateThread(nullptr, 0, CloseNowRequest::Send, &accepted, 0, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(sender, 0) == WAIT_OBJECT_0; }, 5000));
+    CloseHandle(sender);
+    EXPECT_EQ(1u, accepted.answer);
+    EXPECT_FALSE(form->IsLoaded());
 }
 
 TEST_F(MainWindowTest, TheSessionEndingInsideTheSaveAsDialogKeepsTheListAndDestroysNothing) {

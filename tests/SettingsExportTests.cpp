@@ -73,6 +73,40 @@ TEST_F(MainWindowTest, ThePlacementIsRestoredAndTheListFitsIt) {
     EXPECT_EQ(client.bottom - 2 * margin, list.bottom - list.top);
 }
 
+TEST_F(MainWindowTest, AMinimizedStartTakesNoFocusAndARestoreShowsWhereTheWindowWasLeft) {
+    for (const bool maximized : {false, true}) {
+        SCOPED_TRACE(maximized ? "left maximized" : "left normal");
+        {
+            auto form = Open();
+            form->Show();
+            SetWindowPos(form->Handle(), nullptr, 50, 60, 700, 500, SWP_NOZORDER);
+            if (maximized) ShowWindow(form->Handle(), SW_MAXIMIZE);
+            ASSERT_TRUE(form->Unload());
+        }
+        Form::SetStartShowCommand(SW_SHOWMINNOACTIVE); // the start at sign-in
+        auto form = Open();
+        form->Show();
+        EXPECT_TRUE(IsIconic(form->Handle()));
+        EXPECT_NE(form->Handle(), GetActiveWindow());
+        ShowWindow(form->Handle(), SW_RESTORE);
+        EXPECT_EQ(maximized, IsZoomed(form->Handle()) != FALSE);
+        if (maximized) ShowWindow(form->Handle(), SW_RESTORE);
+        RECT rc;
+        GetWindowRect(form->Handle(), &rc);
+        EXPECT_EQ(50, rc.left);
+        EXPECT_EQ(700, rc.right - rc.left);
+        // Closed while minimized: the normal placement is what is stored.
+        ShowWindow(form->Handle(), SW_MINIMIZE);
+        ASSERT_TRUE(form->Unload());
+        auto again = Open();
+        again->Show();
+        GetWindowRect(again->Handle(), &rc);
+        EXPECT_EQ(60, rc.top);
+        EXPECT_EQ(500, rc.bottom - rc.top);
+        ASSERT_TRUE(again->Unload());
+    }
+}
+
 TEST_F(MainWindowTest, TheProposedNameIsTimestampedUniqueAndInTheRememberedFolder) {
     auto form = Open();
     ScriptedSaveAs saveAs({L"", folder.File(L"x.VODE"), L""});

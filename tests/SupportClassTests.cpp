@@ -157,7 +157,7 @@ TEST(SettingsStore, AValueOfAnyOtherTypeOrSizeReadsAsTheDefault) {
         check(value, L"Last open VODE directory", false);
 }
 
-TEST(SettingsStore, AnAbsurdStoredPlacementIsNoPlacement) {
+TEST(SettingsStore, AStoredPlacementIsFittedToTodaysDesktopNeverDropped) {
     ScratchApp scratch;
     const std::wstring key = L"Software\\Pellomir\\" + scratch.app.product;
     PlainForm form;
@@ -167,28 +167,59 @@ TEST(SettingsStore, AnAbsurdStoredPlacementIsNoPlacement) {
         RECT normal;
         UINT showCommand;
     };
-    const int wide = GetSystemMetrics(SM_CXVIRTUALSCREEN), high = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    const RECT absurd[] = {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {10, 10, 11, 11}, {0, 0, wide + 1, 400},
-                           {0, 0, 500, high + 1}, {300, 300, 100, 100}, {INT_MAX - 10, 0, INT_MAX, 400}};
-    for (const RECT& rc : absurd) {
-        SCOPED_TRACE(testing::Message() << rc.left << "," << rc.top << " - " << rc.right << "," << rc.bottom);
-        Placement stored{rc, SW_SHOWNORMAL};
+    MONITORINFO mi{sizeof(mi)};
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &mi);
+    const RECT area = mi.rcWork;
+    const LONG wide = area.right - area.left, high = area.bottom - area.top;
+    const struct {
+        RECT stored;
+        LONG width, height; // 0: not a placement, the window stays as it was
+    } cases[] = {
+        {{-7, -7, wide + 7, high + 7}, wide, high},  // maximized edge to edge, with invisible borders
+        {{0, 0, wide + 600, 400}, wide, 400},         // undocked from a larger monitor
+        {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, wide, high},
+        {{10, 10, 11, 11}, 200, 100},                  // too small to use
+        {{INT_MAX - 10, 0, INT_MAX, 400}, 200, 400},   // far off and narrow
+        {{INT_MAX - 600, INT_MAX - 500, INT_MAX - 100, INT_MAX - 100}, 500, 400},
+        {{300, 300, 100, 100}, 0, 0},                  // no width
+        {{300, 300, 700, 300}, 0, 0},                  // no height
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.stored.left << "," << c.stored.top << " - " << c.stored.right << ","
+                                        << c.stored.bottom);
+        SetWindowPos(form.Handle(), nullptr, before.left, before.top, before.right - before.left,
+                     before.bottom - before.top, SWP_NOZORDER);
+        Placement stored{c.stored, SW_SHOWMAXIMIZED};
         RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Window placement", REG_BINARY, &stored, sizeof(stored));
         SettingsStore(scratch.app).LoadWindowPlacement(L"", L"Window placement", form);
-        const RECT after = WindowRect(form.Handle());
-        EXPECT_TRUE(EqualRect(&before, &after));
+        const RECT rc = WindowRect(form.Handle());
+        if (!c.width) {
+            EXPECT_TRUE(EqualRect(&before, &rc));
+            continue;
+        }
+        EXPECT_EQ(c.width, rc.right - rc.left);
+        EXPECT_EQ(c.height, rc.bottom - rc.top);
+        RECT visible;
+        EXPECT_TRUE(IntersectRect(&visible, &rc, &area) && EqualRect(&visible, &rc));
     }
-    // Far off but of a sane size: brought onto a monitor whole, without overflowing on the way.
-    Placement distant{{INT_MAX - 600, INT_MAX - 500, INT_MAX - 100, INT_MAX - 100}, SW_SHOWNORMAL};
-    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Window placement", REG_BINARY, &distant, sizeof(distant));
-    SettingsStore(scratch.app).LoadWindowPlacement(L"", L"Window placement", form);
-    const RECT rc = WindowRect(form.Handle());
-    EXPECT_EQ(500, rc.right - rc.left);
-    EXPECT_EQ(400, rc.bottom - rc.top);
-    MONITORINFO mi{sizeof(mi)};
-    GetMonitorInfoW(MonitorFromWindow(form.Handle(), MONITOR_DEFAULTTONEAREST), &mi);
-    RECT visible;
-    EXPECT_TRUE(IntersectRect(&visible, &rc, &mi.rcWork) && EqualRect(&visible, &rc));
+}
+
+TEST(SettingsStore, AFittedPlacementStaysInWorkspaceCoordinates) {
+    // A taskbar at the left or the top: workspace coordinates start at the work area, screen
+    // coordinates at the monitor. A placement that fits comes back unchanged, at every start.
+    const RECT work{0, 0, 1200, 900};
+    for (const POINT taskbar : {POINT{0, 0}, POINT{48, 0}, POINT{0, 40}}) {
+        SCOPED_TRACE(testing::Message() << "taskbar " << taskbar.x << "," << taskbar.y);
+        const RECT screenWork{work.left + taskbar.x, work.top + taskbar.y, work.right, work.bottom};
+        const auto workArea = [&](const RECT&) { return screenWork; };
+        const RECT fits{100, 80, 600, 480};
+        const RECT same = FitPlacement(fits, taskbar, SIZE{200, 100}, workArea);
+        EXPECT_TRUE(EqualRect(&fits, &same));
+        // Too wide: shrunk to the work area, which starts at 0,0 in workspace coordinates.
+        const RECT wide = FitPlacement(RECT{-7, -7, 1300, 500}, taskbar, SIZE{200, 100}, workArea);
+        EXPECT_EQ(0, wide.left);
+        EXPECT_EQ(screenWork.right - screenWork.left, wide.right - wide.left);
+    }
 }
 
 TEST(InstanceGuard, TheSecondGuardOfOneNameIsRefusedUntilTheFirstIsGone) {

@@ -270,7 +270,8 @@ DWORD WINAPI DelayedTextOwner::Run(void* param) {
     HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   windowClass.hInstance, nullptr);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    OpenClipboard(window);
+    for (int attempt = 0; !OpenClipboard(window) && attempt < 400; ++attempt)
+        Sleep(5); // another watcher may hold it for a moment
     EmptyClipboard();
     SetClipboardData(CF_UNICODETEXT, nullptr);
     if (self->hideFromShipped_) {

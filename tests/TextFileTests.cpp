@@ -174,9 +174,11 @@ TEST(TextFileIO, DamagedBytesReadAsReplacementsAndTheReaderIsTold) {
         {"mark, beyond U+10FFFF and a surrogate", "\xEF\xBB\xBF\xF4\x90\x80\x80\xED\xA0\x80",
          L"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", true},
         {"mark, outside the BMP", "\xEF\xBB\xBF\xF0\x9F\x98\x80", L"\U0001F600", false},
+        {"mark, overlong three-byte slash", "\xEF\xBB\xBF\xE0\x80\xAF", L"\uFFFD\uFFFD\uFFFD", true},
         {"no mark, valid", link, L"https://пример.рф/", false},
         {"no mark, UTF-8 with its last character cut", link + "\xD0", L"https://пример.рф/\uFFFD", true},
         {"no mark, one character and a cut one", "\xD1\x8F.\xD1\x80\xD1\x84/\xD0", L"я.рф/\uFFFD", true},
+        {"no mark, two characters per cut one: still UTF-8", "\xD1\x8F\xD1\x80\xD0", L"яр\uFFFD", true},
         {"UTF-16 LE, odd last byte", "\xFF\xFE" "a\0b"s, L"a\uFFFD", true},
         {"UTF-16 LE, unpaired surrogate kept", "\xFF\xFE" "a\0\x00\xD8"s, L"a\xD800", false},
     };
@@ -187,13 +189,15 @@ TEST(TextFileIO, DamagedBytesReadAsReplacementsAndTheReaderIsTold) {
         EXPECT_EQ(c.text, io.Read(path, &replaced));
         EXPECT_EQ(c.replaced, replaced);
     }
-    // ANSI text: its accented letters are lone high bytes, even beside one accidental valid pair.
-    for (const std::string& ansi : {"caf\xE9 na\xEFve"s, "caf\xE9, na\xEFve, \xC3\xA9"s}) {
+    // ANSI text: its accented letters are lone high bytes, even beside accidental valid pairs. Read
+    // so although it holds valid UTF-8 too, the file is kept aside like a damaged one.
+    for (const auto& [ansi, heldUtf8] : {std::pair{"caf\xE9 na\xEFve"s, false}, {"caf\xE9, na\xEFve, \xC3\xA9"s, true},
+                                         {"\xD1\x8F\xE9"s, true}}) {
         SCOPED_TRACE(ansi);
         WriteBytes(path, ansi);
-        bool replaced = true;
+        bool replaced = !heldUtf8;
         const std::wstring text = io.Read(path, &replaced);
-        EXPECT_FALSE(replaced);
+        EXPECT_EQ(heldUtf8, replaced);
         EXPECT_EQ(ansi.size(), text.size());
         EXPECT_EQ(std::wstring::npos, text.find(L'\uFFFD'));
     }

@@ -84,7 +84,7 @@ HRESULT frmMain::IWyndrelCallback_WindowProc(Wyndrel&, HWND, UINT& uMsg, WPARAM&
 
 void frmMain::DoCommand(UINT command) {
     // The export's dialogs and the About box run their loops from inside the subclass callback.
-    ModalLoop modal(*this);
+    ModalLoop modal;
     switch (command) {
     case kCmdSaveVODE:
         SaveVODEFile();

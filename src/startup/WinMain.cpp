@@ -17,9 +17,11 @@ void __verbose_terminate_handler() {
 } // namespace __gnu_cxx
 #endif
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     Form::SetQuitWhenLastFormCloses(true);
+    // A shortcut set to "Minimized", start /min, the start at sign-in: the window starts out of the way.
+    Form::SetStartShowCommand(showCommand);
     Guarded(0, [] {
         Main();
         return 0;

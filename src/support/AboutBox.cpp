@@ -1,6 +1,7 @@
 #include "AboutBox.h"
 
 #include "Errors.h"
+#include "Form.h"
 #include "resource.h"
 
 namespace {
@@ -42,6 +43,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 void AboutBox::Show(HWND owner, const Application& app, const std::wstring& extraText,
                     const std::wstring& credit) {
     AboutData data{&app, &extraText, &credit};
+    Form::ModalLoop modal;
     if (DialogBoxParamW(AppInstance(), MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc,
                         reinterpret_cast<LPARAM>(&data)) == -1)
         ThrowLastError(L"Can't show the About box");

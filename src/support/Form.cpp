@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 const wchar_t kFormClass[] = L"QuenlitForm";
@@ -160,13 +161,16 @@ Form::~Form() {
 void Form::Load() {
     if (handle_) return;
     RegisterFormClass(WndProc);
-    // Loading from the first message on: the size messages of creation find no controls yet.
+    // Loading from the first message on: the size messages of creation find no controls yet, and
+    // a close waits for the end of the load (its prompts included).
     loading_ = true;
+    ModalLoop loadingLoop;
     ScopeExit loaded([this] { loading_ = false; });
     HWND window = CreateWindowExW(0, kFormClass, caption_.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, 400, 300, nullptr, nullptr, AppInstance(), this);
     if (!window) ThrowLastError(L"Can't create the window");
     ++openCount_;
+    openForms_.push_back(this);
     // The designed client size, at the DPI of the monitor the window is on.
     RECT outer, inner;
     GetWindowRect(window, &outer);
@@ -181,15 +185,38 @@ void Form::Load() {
 }
 
 Form::ModalLoop::~ModalLoop() {
-    if (--form_.modalLoops_ > 0 || !form_.closeDeferred_) return;
-    form_.closeDeferred_ = false;
-    if (form_.handle_) PostMessageW(form_.handle_, WM_CLOSE, 0, 0);
+    if (--modalLoops_ > 0) return;
+    for (Form* form : openForms_) {
+        if (std::exchange(form->closeDeferred_, false)) PostMessageW(form->handle_, WM_CLOSE, 0, 0);
+    }
 }
+
+namespace {
+bool IsMinimized(int showCommand) {
+    return showCommand == SW_SHOWMINIMIZED || showCommand == SW_MINIMIZE || showCommand == SW_SHOWMINNOACTIVE ||
+           showCommand == SW_FORCEMINIMIZE;
+}
+} // namespace
 
 void Form::Show() {
     Load();
+    if (!handle_) return;
+    if (!IsWindowVisible(handle_) && IsMinimized(std::exchange(startShowCommand_, SW_SHOWNORMAL))) {
+        // Out of the way, on the taskbar; a restore brings the placement that Show would have shown.
+        WINDOWPLACEMENT wp{sizeof(wp)};
+        GetWindowPlacement(handle_, &wp);
+        wp.showCmd = SW_SHOWMINNOACTIVE;
+        wp.flags = showCommand_ == SW_SHOWMAXIMIZED ? WPF_RESTORETOMAXIMIZED : 0;
+        SetWindowPlacement(handle_, &wp);
+        return;
+    }
     if (!IsWindowVisible(handle_)) ShowWindow(handle_, showCommand_);
     SetForegroundWindow(handle_);
+}
+
+UINT Form::CloseNowMessage() {
+    static const UINT message = RegisterWindowMessageW((App().guid + L" close now").c_str());
+    return message;
 }
 
 bool Form::Unload() {
@@ -239,6 +266,7 @@ bool Form::PreviewKey(MSG& msg) {
 void Form::Destroyed() {
     handle_ = nullptr;
     --openCount_;
+    std::erase(openForms_, this);
     if (quitWhenLastFormCloses_ && openCount_ == 0) PostQuitMessage(0);
 }
 
@@ -259,10 +287,17 @@ LRESULT CALLBACK Form::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool insideLoop = modalLoops_ > 0;
+    if (message == CloseNowMessage() && message != 0) {
+        if (insideLoop || unloading_) return 2;
+        ReplyMessage(1); // the sender waits for the process to end, not for this handler
+        Unload();
+        return 1;
+    }
     switch (message) {
     case WM_CLOSE:
         // Another program's close (taskkill, an installer) may arrive inside a modal loop.
-        if (modalLoops_) closeDeferred_ = true;
+        if (insideLoop) closeDeferred_ = true;
         else Unload();
         return 0;
     case WM_QUERYENDSESSION:
@@ -270,7 +305,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
         // Logging off or shutting down: the list is saved like at any close.
         if (!wParam) return 0;
-        if (modalLoops_) Form_EndSession();
+        if (insideLoop) Form_EndSession();
         else Unload();
         return 0;
     case WM_SIZE:

@@ -107,22 +107,27 @@ class Form {
     // How Show presents the window (a stored placement may ask for maximised).
     void SetShowCommand(int showCommand) { showCommand_ = showCommand; }
 
-    // Marks a modal loop of the form (a dialog, a message box) for as long as it lives: a close that
-    // arrives meanwhile is remembered and posted again when the last loop ends, so that nothing is
-    // destroyed under a running loop.
+    // Marks a modal loop of the program (a dialog, a message box, a load that may prompt) for as
+    // long as it lives: a close that arrives meanwhile is remembered and posted again when the last
+    // loop ends, so that nothing is destroyed under a running loop.
     class ModalLoop {
       public:
-        explicit ModalLoop(Form& form) : form_(form) { ++form_.modalLoops_; }
+        ModalLoop() { ++modalLoops_; }
         ~ModalLoop();
         ModalLoop(const ModalLoop&) = delete;
         ModalLoop& operator=(const ModalLoop&) = delete;
-
-      private:
-        Form& form_;
     };
 
     // Offers a key message of this form or its controls to Form_KeyDown; true when it was consumed.
     static bool PreviewKey(MSG& msg);
+    // The show command the program was started with (the entry procedure's): the first Show of a
+    // program started minimized (a shortcut, start /min, the start at sign-in) leaves the window
+    // minimized and takes no focus.
+    static void SetStartShowCommand(int showCommand) { startShowCommand_ = showCommand; }
+    // Asks for a close that is answered at once (the set-up sends it): 1 when the form closes now,
+    // 2 while a prompt or dialog is open, and then nothing is remembered for later. (0 is the
+    // answer of a version that does not know the message.)
+    static UINT CloseNowMessage();
     // The program ends when its last form is gone (set by the entry procedure, not by tests).
     static void SetQuitWhenLastFormCloses(bool quit) { quitWhenLastFormCloses_ = quit; }
     static int OpenCount() { return openCount_; }
@@ -158,10 +163,12 @@ class Form {
     HWND handle_ = nullptr;
     bool loading_ = false;
     bool unloading_ = false;
-    int modalLoops_ = 0;
     bool closeDeferred_ = false;
     int showCommand_ = SW_SHOWNORMAL;
     std::vector<Timer*> timers_;
+    static inline int modalLoops_ = 0;
+    static inline std::vector<Form*> openForms_;
+    static inline int startShowCommand_ = SW_SHOWNORMAL;
     static inline bool quitWhenLastFormCloses_ = false;
     static inline int openCount_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "SaveFileDialog.h"
 
 #include "Errors.h"
+#include "Form.h"
 #include "Text.h"
 
 #include <commdlg.h>
@@ -33,6 +34,7 @@ bool SaveFileDialog::Show() {
     ofn.lpstrInitialDir = initialDirectory.empty() ? nullptr : initialDirectory.c_str();
     ofn.lpstrDefExt = defaultExtension.empty() ? nullptr : defaultExtension.c_str();
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    Form::ModalLoop modal;
     if (GetSaveFileNameW(&ofn)) {
         fileName = buffer.data();
         return true;

@@ -5,6 +5,7 @@
 #include "Handles.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -17,47 +18,42 @@ struct StoredPlacement {
 // A window smaller than this shows no useful part of its contents (pixels at 96 DPI).
 constexpr int kMinimumWidth = 200, kMinimumHeight = 100;
 
-// Where a stored placement goes today, in the workspace coordinates of WINDOWPLACEMENT: at least
-// part of it on a monitor of today, else moved onto the nearest. False when it cannot be a window
-// of this desktop: larger than all monitors together, or too small to use. In 64 bits: a stored
-// rectangle may hold any numbers.
-bool FitOntoNearestMonitor(const RECT& stored, RECT& fitted) {
-    const long long width = static_cast<long long>(stored.right) - stored.left;
-    const long long height = static_cast<long long>(stored.bottom) - stored.top;
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
-    if (width < MulDiv(kMinimumWidth, dpi, 96) || height < MulDiv(kMinimumHeight, dpi, 96) ||
-        width > GetSystemMetrics(SM_CXVIRTUALSCREEN) || height > GetSystemMetrics(SM_CYVIRTUALSCREEN))
-        return false;
-    // Workspace coordinates leave out a taskbar at the top or the left of the primary monitor;
-    // the monitors' work areas are in screen coordinates.
-    MONITORINFO primary{sizeof(primary)};
-    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
-    const LONG dx = primary.rcWork.left - primary.rcMonitor.left;
-    const LONG dy = primary.rcWork.top - primary.rcMonitor.top;
-    // A far-off position is pulled in first: still far off, but no longer near the limits of a LONG.
-    constexpr long long kFar = 1LL << 28;
-    const LONG left = static_cast<LONG>(std::clamp(stored.left + static_cast<long long>(dx), -kFar, kFar));
-    const LONG top = static_cast<LONG>(std::clamp(stored.top + static_cast<long long>(dy), -kFar, kFar));
-    RECT rc{left, top, left + static_cast<LONG>(width), top + static_cast<LONG>(height)};
-
+RECT WorkAreaNear(const RECT& rc) {
     MONITORINFO mi{sizeof(mi)};
     GetMonitorInfoW(MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &mi);
-    const RECT& area = mi.rcWork;
-    RECT visible;
-    if (!IntersectRect(&visible, &rc, &area) || visible.right - visible.left < 32 ||
-        visible.bottom - visible.top < 32) {
-        const LONG w = std::min(rc.right - rc.left, area.right - area.left);
-        const LONG h = std::min(rc.bottom - rc.top, area.bottom - area.top);
-        const LONG l = std::max(area.left, std::min(rc.left, area.right - w));
-        const LONG t = std::max(area.top, std::min(rc.top, area.bottom - h));
-        rc = RECT{l, t, l + w, t + h};
-    }
-    fitted = RECT{rc.left - dx, rc.top - dy, rc.right - dx, rc.bottom - dy};
-    return true;
+    return mi.rcWork;
 }
 } // namespace
+
+RECT FitPlacement(const RECT& stored, POINT workspaceOffset, SIZE minimum,
+                  const std::function<RECT(const RECT&)>& workAreaNear) {
+    // In 64 bits: a stored rectangle may hold any numbers. A far-off position is pulled in first:
+    // still far off, but no longer near the limits of a LONG.
+    const auto clampFar = [](long long v) { return static_cast<LONG>(std::clamp(v, -(1LL << 28), 1LL << 28)); };
+    const LONG width = clampFar(static_cast<long long>(stored.right) - stored.left);
+    const LONG height = clampFar(static_cast<long long>(stored.bottom) - stored.top);
+    // Into screen coordinates, once.
+    const LONG left = clampFar(static_cast<long long>(stored.left) + workspaceOffset.x);
+    const LONG top = clampFar(static_cast<long long>(stored.top) + workspaceOffset.y);
+    RECT rc{left, top, left + std::max(width, 1L), top + std::max(height, 1L)};
+    const RECT area = workAreaNear(rc);
+    const LONG areaWidth = area.right - area.left, areaHeight = area.bottom - area.top;
+    const LONG w = std::clamp(width, std::min(minimum.cx, areaWidth), areaWidth);
+    const LONG h = std::clamp(height, std::min(minimum.cy, areaHeight), areaHeight);
+    rc.right = rc.left + w;
+    rc.bottom = rc.top + h;
+    // Resized, or without a good part on the work area: the whole window onto it.
+    RECT visible;
+    if (w != width || h != height || !IntersectRect(&visible, &rc, &area) || visible.right - visible.left < 32 ||
+        visible.bottom - visible.top < 32) {
+        const LONG l = std::clamp(rc.left, area.left, area.right - w);
+        const LONG t = std::clamp(rc.top, area.top, area.bottom - h);
+        rc = RECT{l, t, l + w, t + h};
+    }
+    // Back into workspace coordinates, once.
+    return RECT{rc.left - workspaceOffset.x, rc.top - workspaceOffset.y, rc.right - workspaceOffset.x,
+                rc.bottom - workspaceOffset.y};
+}
 
 SettingsStore::SettingsStore(const Application& app)
     : keyPath_(L"Software\\" + app.company + L"\\" + app.product) {}
@@ -135,9 +131,18 @@ void SettingsStore::SaveWindowPlacement(const std::wstring& section, const std::
 void SettingsStore::LoadWindowPlacement(const std::wstring& section, const std::wstring& key,
                                         Form& form) const {
     StoredPlacement stored{};
-    RECT normal;
-    if (!Query(section, key, REG_BINARY, &stored, sizeof(stored)) || !FitOntoNearestMonitor(stored.normal, normal))
+    // A value that cannot be a placement is none; any other is fitted to today's desktop.
+    if (!Query(section, key, REG_BINARY, &stored, sizeof(stored)) || stored.normal.right <= stored.normal.left ||
+        stored.normal.bottom <= stored.normal.top)
         return;
+    // Workspace coordinates leave out a taskbar at the top or the left of the primary monitor; the
+    // monitors' work areas are in screen coordinates.
+    MONITORINFO primary{sizeof(primary)};
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
+    const POINT offset{primary.rcWork.left - primary.rcMonitor.left, primary.rcWork.top - primary.rcMonitor.top};
+    const UINT dpi = form.Dpi();
+    const SIZE minimum{MulDiv(kMinimumWidth, static_cast<int>(dpi), 96), MulDiv(kMinimumHeight, static_cast<int>(dpi), 96)};
+    const RECT normal = FitPlacement(stored.normal, offset, minimum, WorkAreaNear);
     const bool maximised = stored.showCommand == SW_SHOWMAXIMIZED;
     WINDOWPLACEMENT wp{sizeof(wp)};
     GetWindowPlacement(form.Handle(), &wp);

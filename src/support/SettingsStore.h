@@ -5,7 +5,19 @@
 
 #include <string>
 
+#include <windows.h>
+
+#include <functional>
+
 class Form;
+
+// Fits a stored normal rectangle to a desktop. It is in workspace coordinates, which a taskbar at
+// the top or the left of the primary monitor moves by workspaceOffset from screen coordinates;
+// workAreaNear gives the work area (screen coordinates) of the monitor nearest to a rectangle.
+// Larger than that area it is shrunk to it, smaller than minimum enlarged, off it moved onto it.
+// The result is in workspace coordinates again.
+RECT FitPlacement(const RECT& stored, POINT workspaceOffset, SIZE minimum,
+                  const std::function<RECT(const RECT&)>& workAreaNear);
 
 class SettingsStore {
   public:
@@ -20,8 +32,8 @@ class SettingsStore {
 
     // Position, size and whether maximised.
     void SaveWindowPlacement(const std::wstring& section, const std::wstring& key, const Form& form);
-    // Leaves the window as it is when nothing is stored; a placement off every monitor of today
-    // is brought onto the nearest one.
+    // Leaves the window as it is when nothing is stored, or a value that cannot be a placement; any
+    // other is fitted to today's desktop (FitPlacement).
     void LoadWindowPlacement(const std::wstring& section, const std::wstring& key, Form& form) const;
 
     const std::wstring& KeyPath() const { return keyPath_; }

@@ -110,6 +110,9 @@ std::wstring Decode(std::string_view bytes, bool& replaced) {
         replaced = invalid > 0;
         return text;
     }
+    // Read as ANSI although it holds valid UTF-8 too: the guess may be wrong, so the file as it
+    // was is kept like a damaged one.
+    replaced = multiByte > 0;
     return FromAnsi(bytes);
 }
 

@@ -14,7 +14,8 @@
 class TextFileIO {
   public:
     void Write(const std::wstring& path, const std::wstring& text);
-    // replaced: set when a byte of the file could not be decoded and U+FFFD stands in its place.
+    // replaced: set when a byte of the file could not be decoded and U+FFFD stands in its place,
+    // or when a file without a mark was read in the ANSI code page although it held valid UTF-8.
     std::wstring Read(const std::wstring& path, bool* replaced = nullptr);
     // Removes the temporaries that a crash in the middle of writing this file left beside it,
     // and nothing else.
