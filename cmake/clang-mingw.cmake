@@ -11,6 +11,7 @@ file(GLOB QUENLIT_GCC_DIR /usr/lib/gcc/${QUENLIT_TRIPLE}/*-posix)
 set(CMAKE_CXX_FLAGS_INIT "-isystem ${QUENLIT_GCC_DIR}/include/c++ -isystem ${QUENLIT_GCC_DIR}/include/c++/${QUENLIT_TRIPLE} -isystem ${QUENLIT_GCC_DIR}/include/c++/backward")
 # The posix libstdc++ needs the winpthread library, which only GCC's driver adds by itself.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld -L${QUENLIT_GCC_DIR} -lpthread")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${CMAKE_EXE_LINKER_FLAGS_INIT}")
 set(CMAKE_FIND_ROOT_PATH /usr/${QUENLIT_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

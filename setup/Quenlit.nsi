@@ -1,7 +1,9 @@
 ; The set-up for Windows users: per user, no elevation. Installs Quenlit.exe and Help.txt, a Start
-; menu shortcut and the Apps & Features entry, and optionally starts Quenlit at sign-in.
+; menu shortcut and the Apps & Features entry, and optionally starts Quenlit at sign-in, minimized.
+; One installation at a time: installing into another folder removes the one before.
 ; Built by setup/build.sh, which passes VERSION, EXE, HELP, ICON and OUTFILE.
 ; Switches: /S (silent), /AUTOSTART=0|1, /D=<folder>; Uninstall.exe /S [/REMOVEDATA=1].
+; Exit codes: 0 done; 2 Quenlit could not be closed, and nothing was changed.
 Unicode true
 Target amd64-unicode
 RequestExecutionLevel user
@@ -17,7 +19,9 @@ ManifestDPIAware true
 !define PRODUCT "Quenlit"
 !define PUBLISHER "Pellomir"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+; Where version 1.0.0 started Quenlit at sign-in; a Run value cannot start it minimized.
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define STARTUP_LINK "$SMSTARTUP\${PRODUCT}.lnk"
 !define APP_PATHS_KEY "Software\Microsoft\Windows\CurrentVersion\App Paths\Quenlit.exe"
 !define SETTINGS_KEY "Software\${PUBLISHER}\${PRODUCT}"
 ; The program's main window: its class and caption.
@@ -25,6 +29,10 @@ ManifestDPIAware true
 !define WINDOW_TITLE "Quenlit"
 ; How long a running Quenlit may take to save its list and end, in milliseconds.
 !define CLOSE_WAIT 15000
+; Asks Quenlit to close now: it answers 1 (closing) or 2 (a prompt or dialog is open; nothing is
+; remembered). Version 1.0.0 does not know it and answers 0.
+!define CLOSE_NOW_MESSAGE "{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3} close now"
+!define ERROR_ACCESS_DENIED 5
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -62,27 +70,52 @@ UninstPage custom un.DataPage un.DataPageLeave
 !insertmacro MUI_LANGUAGE "English"
 
 ; Asks a running Quenlit to close the normal way (it saves its list and settings) and waits for
-; it to end. Never kills it. $0: 1 when none runs any more, 0 when it is still running.
+; it to end. Never kills it. $0: 1 when none runs any more, 0 when it did not close (a prompt or
+; dialog of its is open, or it did not end in time), 5 when it runs as administrator and this
+; set-up may not ask it.
 !macro CLOSE_RUNNING un
 Function ${un}CloseRunning
   Push $1
   Push $2
+  Push $3
+  Push $4
+  Push $5
   StrCpy $0 1
   FindWindow $1 "${WINDOW_CLASS}" "${WINDOW_TITLE}"
   ${If} $1 != 0
     System::Call "user32::GetWindowThreadProcessId(p r1, *i .r2)"
     System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r2) p .r2" ; SYNCHRONIZE
-    System::Call "user32::PostMessageW(p r1, i ${WM_CLOSE}, p 0, p 0)"
-    ${If} $2 P<> 0
-      System::Call "kernel32::WaitForSingleObject(p r2, i ${CLOSE_WAIT}) i .r1"
-      System::Call "kernel32::CloseHandle(p r2)"
-      ${If} $1 != 0 ; not WAIT_OBJECT_0
+    System::Call "user32::RegisterWindowMessageW(w '${CLOSE_NOW_MESSAGE}') i .r3"
+    System::Call "user32::SendMessageTimeoutW(p r1, i r3, p 0, p 0, i 2, i 5000, *p 0 r4) p .r3 ?e" ; SMTO_ABORTIFHUNG
+    Pop $5
+    ${If} $3 P= 0
+      ${If} $5 == ${ERROR_ACCESS_DENIED}
+        StrCpy $0 5
+      ${Else}
         StrCpy $0 0
       ${EndIf}
-    ${Else}
+    ${ElseIf} $4 == 2
       StrCpy $0 0
+    ${Else}
+      ${If} $4 == 0 ; an earlier version: the plain close
+        System::Call "user32::PostMessageW(p r1, i ${WM_CLOSE}, p 0, p 0)"
+      ${EndIf}
+      ${If} $2 P<> 0
+        System::Call "kernel32::WaitForSingleObject(p r2, i ${CLOSE_WAIT}) i .r1"
+        ${If} $1 != 0 ; not WAIT_OBJECT_0
+          StrCpy $0 0
+        ${EndIf}
+      ${Else}
+        StrCpy $0 0
+      ${EndIf}
+    ${EndIf}
+    ${If} $2 P<> 0
+      System::Call "kernel32::CloseHandle(p r2)"
     ${EndIf}
   ${EndIf}
+  Pop $5
+  Pop $4
+  Pop $3
   Pop $2
   Pop $1
 FunctionEnd
@@ -99,7 +132,11 @@ Function ${un}CloseRunningOrQuit
       SetErrorLevel 2
       Quit
     ${EndIf}
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Quenlit is running and did not close. It may be waiting for an answer in one of its windows.$\r$\n$\r$\nClose Quenlit, then choose Retry. Nothing has been changed." IDRETRY retry
+    ${If} $0 == 5
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Quenlit is running as administrator, so this set-up may not close it.$\r$\n$\r$\nClose Quenlit, then choose Retry. Nothing has been changed." IDRETRY retry
+    ${Else}
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Quenlit is running and did not close. It may be waiting for an answer in one of its windows.$\r$\n$\r$\nClose Quenlit, then choose Retry. Nothing has been changed." IDRETRY retry
+    ${EndIf}
     SetErrorLevel 2
     Quit
     retry:
@@ -118,6 +155,7 @@ Function .onInit
     ClearErrors
     ReadRegStr $1 HKCU "${RUN_KEY}" "${PRODUCT}"
     ${If} ${Errors}
+    ${AndIfNot} ${FileExists} "${STARTUP_LINK}"
       StrCpy $AutoStart 0
     ${EndIf}
   ${EndIf}
@@ -140,7 +178,7 @@ Function OptionsPage
   Pop $0
   ${NSD_CreateLabel} 0 0 100% 20u "Quenlit collects the links you copy only while it runs."
   Pop $0
-  ${NSD_CreateCheckbox} 0 24u 100% 12u "Start Quenlit when I sign in to Windows"
+  ${NSD_CreateCheckbox} 0 24u 100% 12u "Start Quenlit when I sign in to Windows, minimized on the taskbar"
   Pop $AutoStartBox
   ${If} $AutoStart == 1
     ${NSD_Check} $AutoStartBox
@@ -172,6 +210,17 @@ Section "Quenlit"
   ${EndIf}
   Call CloseRunningOrQuit
 
+  ; One installation: one in another folder goes first, never the list or the settings. The
+  ; shortcuts, the start at sign-in and the registration are written anew below.
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} $0 != $INSTDIR
+    Delete "$0\Quenlit.exe"
+    Delete "$0\Help.txt"
+    Delete "$0\Uninstall.exe"
+    RMDir "$0"
+  ${EndIf}
+
   SetOutPath "$INSTDIR"
   File "/oname=Quenlit.exe" "${EXE}"
   File "/oname=Help.txt" "${HELP}"
@@ -183,17 +232,22 @@ Section "Quenlit"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Quenlit.exe,0"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  ; Run in place (_?=): the process a package manager waits for is the one that does the work, so
+  ; its exit code tells the result.
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe" _?=$INSTDIR'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 
+  WriteRegStr HKCU "${APP_PATHS_KEY}" "" "$INSTDIR\Quenlit.exe"
+  ; At sign-in minimized, without taking the focus: a Startup shortcut carries the show command.
+  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
   ${If} $AutoStart == 1
-    WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Quenlit.exe"'
+    CreateShortcut "${STARTUP_LINK}" "$INSTDIR\Quenlit.exe" "" "" "" SW_SHOWMINIMIZED
   ${Else}
-    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    Delete "${STARTUP_LINK}"
   ${EndIf}
 
   ; What was running before the upgrade runs again.
@@ -234,12 +288,31 @@ Section "Uninstall"
   Call un.CloseRunningOrQuit
   Delete "$INSTDIR\Quenlit.exe"
   Delete "$INSTDIR\Help.txt"
+  ; Running in place, the uninstaller cannot remove itself: a hidden batch does, once it has ended
+  ; (trying for a few seconds at most), and then removes itself.
   Delete "$INSTDIR\Uninstall.exe"
+  ${If} ${FileExists} "$INSTDIR\Uninstall.exe"
+    GetTempFileName $1
+    Delete $1
+    FileOpen $2 "$1.bat" w
+    FileWrite $2 '@echo off$\r$\nset n=0$\r$\n:again$\r$\ndel /f /q "$INSTDIR\Uninstall.exe" >nul 2>&1$\r$\n'
+    FileWrite $2 'if not exist "$INSTDIR\Uninstall.exe" goto done$\r$\nset /a n+=1$\r$\nif %n% lss 20000 goto again$\r$\n'
+    FileWrite $2 ':done$\r$\nrmdir "$INSTDIR" >nul 2>&1$\r$\ndel "%~f0"$\r$\n'
+    FileClose $2
+    ReadEnvStr $0 COMSPEC
+    SetOutPath "$TEMP" ; a folder cannot be removed by a program working in it
+    ExecShell "" '"$0"' '/d /c "$1.bat"' SW_HIDE
+  ${EndIf}
   RMDir "$INSTDIR"
-  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
-  DeleteRegKey HKCU "${APP_PATHS_KEY}"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; Only the registration that names this folder: another installation's stays.
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+    Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    Delete "${STARTUP_LINK}"
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    DeleteRegKey HKCU "${APP_PATHS_KEY}"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ${EndIf}
   ${If} $RemoveData == 1
     RMDir /r "$APPDATA\${PUBLISHER}\${PRODUCT}"
     RMDir "$APPDATA\${PUBLISHER}"

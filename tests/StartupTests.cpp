@@ -117,3 +117,29 @@ TEST_F(StartupTest, AProfileOutsideTheAnsiCodePageStillGetsItsDataFolderAndWindo
     SendMessageW(FindOwnWindow(L"QuenlitForm", L"Quenlit"), WM_CLOSE, 0, 0);
     EXPECT_EQ(0, Form::OpenCount());
 }
+
+TEST(DllPlanting, AfterTheRestrictionADllBesideTheProgramIsNeverLoaded) {
+    // A DLL dropped beside the program, under a name that is no system DLL's.
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    const std::wstring folder(exe, wcsrchr(exe, L'\\'));
+    const std::wstring name = L"quenlit-planted-" + std::to_wstring(GetCurrentProcessId()) + L".dll";
+    const std::wstring planted = folder + L"\\" + name;
+    ASSERT_TRUE(CopyFileW((folder + L"\\planted\\version.dll").c_str(), planted.c_str(), FALSE));
+    const std::wstring ran = folder + L"\\PLANTED-RAN.txt"; // what the planted DLL leaves when it runs
+    ScopeExit remove([&] {
+        DeleteFileW(planted.c_str());
+        DeleteFileW(ran.c_str());
+    });
+    HMODULE before = LoadLibraryW(name.c_str());
+    EXPECT_NE(nullptr, before); // without the restriction the program's folder comes first
+    if (before) FreeLibrary(before);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ran.c_str()));
+    DeleteFileW(ran.c_str());
+    RestrictDllLoadsToSystem32();
+    EXPECT_EQ(nullptr, LoadLibraryW(name.c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ran.c_str()));
+    HMODULE system = LoadLibraryW(L"version.dll"); // System32's own still loads
+    EXPECT_NE(nullptr, system);
+    if (system) FreeLibrary(system);
+}

@@ -18,6 +18,7 @@ void __verbose_terminate_handler() {
 #endif
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+    RestrictDllLoadsToSystem32();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     Form::SetQuitWhenLastFormCloses(true);
     // A shortcut set to "Minimized", start /min, the start at sign-in: the window starts out of the way.

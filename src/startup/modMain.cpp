@@ -22,6 +22,14 @@ bool IsWordSeparator(wchar_t c) {
 }
 } // namespace
 
+void RestrictDllLoadsToSystem32() {
+    // Looked up at run time: Windows 7 without its update lacks it.
+    using SetDirectories = BOOL(WINAPI*)(DWORD);
+    const auto set = reinterpret_cast<SetDirectories>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 void Main() {
     esRegisterAppPath();
     InitCommonControls();

@@ -2,23 +2,26 @@
 
 #include "Text.h"
 
-#include <vector>
+#include <cstring>
 
 namespace {
+// Read from the program's own version resource in place: the version library is no DLL that
+// Windows takes from System32 only, and one planted beside the program would run inside it.
 std::wstring ModuleVersion() {
-    wchar_t path[MAX_PATH];
-    if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return L"0.0.0";
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(path, &ignored);
-    if (!size) return L"0.0.0";
-    std::vector<BYTE> data(size);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (!GetFileVersionInfoW(path, 0, size, data.data()) ||
-        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info)
-        return L"0.0.0";
-    return Decimal(HIWORD(info->dwFileVersionMS)) + L"." + Decimal(LOWORD(info->dwFileVersionMS)) + L"." +
-           Decimal(HIWORD(info->dwFileVersionLS));
+    HMODULE self = GetModuleHandleW(nullptr);
+    HRSRC resource = FindResourceW(self, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+    HGLOBAL loaded = resource ? LoadResource(self, resource) : nullptr;
+    const auto* bytes = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    const DWORD size = bytes ? SizeofResource(self, resource) : 0;
+    // VS_VERSIONINFO holds its fixed part after its key, on a 32-bit boundary.
+    for (DWORD at = 0; at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+        VS_FIXEDFILEINFO info;
+        memcpy(&info, bytes + at, sizeof(info));
+        if (info.dwSignature != VS_FFI_SIGNATURE) continue;
+        return Decimal(HIWORD(info.dwFileVersionMS)) + L"." + Decimal(LOWORD(info.dwFileVersionMS)) + L"." +
+               Decimal(HIWORD(info.dwFileVersionLS));
+    }
+    return L"0.0.0";
 }
 
 Application& TheApp() {
