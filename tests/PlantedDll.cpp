@@ -14,4 +14,3 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     return TRUE;
 }
-

@@ -167,12 +167,34 @@ void PutClipboardText(const std::wstring& text) {
     CloseClipboard();
 }
 
+namespace {
+// A movable block holding the text and its NUL, for the clipboard.
+HGLOBAL TextBlock(const std::wstring& text) {
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(block), text.c_str(), bytes);
+    GlobalUnlock(block);
+    return block;
+}
+
+// A message-only window of a class of the tests' own ("another program's" window), which knows its
+// owner object. An owner window of its own: Wine lets two openers without a window share the clipboard.
+HWND CreateHelperWindow(const wchar_t* className, WNDPROC proc, void* self) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = proc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass); // a second helper finds it registered
+    HWND window = CreateWindowExW(0, className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
+                                  nullptr);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    return window;
+}
+} // namespace
+
 void SetClipboardText(const std::wstring& text, std::initializer_list<UINT> extraFormats) {
     EmptyClipboard();
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(block);
-    SetClipboardData(CF_UNICODETEXT, block);
+    SetClipboardData(CF_UNICODETEXT, TextBlock(text));
     // Marked as seen for the shipped program: a Quenlit the developer runs does not collect it.
     static const UINT shippedMarker = RegisterClipboardFormatW(g_shipped.guid.c_str());
     SetClipboardData(shippedMarker, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
@@ -208,15 +230,7 @@ LRESULT CALLBACK ClipboardMonitor::WindowProc(HWND window, UINT message, WPARAM 
 
 DWORD WINAPI ClipboardMonitor::Run(void* param) {
     auto* self = static_cast<ClipboardMonitor*>(param);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"QuenlitTestClipboardMonitor";
-    RegisterClassW(&windowClass); // a second monitor finds it registered
-    // An owner window of its own: Wine lets two openers without a window share the clipboard.
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  windowClass.hInstance, nullptr);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    HWND window = CreateHelperWindow(L"QuenlitTestClipboardMonitor", WindowProc, self);
     AddClipboardFormatListener(window);
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the queue exists before the owner posts
@@ -229,8 +243,9 @@ DWORD WINAPI ClipboardMonitor::Run(void* param) {
 }
 
 DelayedTextOwner::DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped)
-    : text_(std::move(text)), renderMs_(renderMs), hideFromShipped_(hideFromShipped), ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
+    : text_(std::move(text)), renderMs_(renderMs), hideFromShipped_(hideFromShipped),
+      ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
     WaitForSingleObject(ready_, INFINITE);
 }
 
@@ -242,7 +257,8 @@ DelayedTextOwner::~DelayedTextOwner() {
 }
 
 LRESULT CALLBACK DelayedTextOwner::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_RENDERFORMAT || wParam != CF_UNICODETEXT) return DefWindowProcW(window, message, wParam, lParam);
+    if (message != WM_RENDERFORMAT || wParam != CF_UNICODETEXT)
+        return DefWindowProcW(window, message, wParam, lParam);
     auto* self = reinterpret_cast<DelayedTextOwner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     // Fetching the text from elsewhere (a bridge to another machine), it answers messages meanwhile.
     const ULONGLONG end = GetTickCount64() + self->renderMs_;
@@ -252,24 +268,13 @@ LRESULT CALLBACK DelayedTextOwner::WindowProc(HWND window, UINT message, WPARAM 
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
     }
-    const size_t bytes = (self->text_.size() + 1) * sizeof(wchar_t);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    memcpy(GlobalLock(block), self->text_.c_str(), bytes);
-    GlobalUnlock(block);
-    SetClipboardData(CF_UNICODETEXT, block);
+    SetClipboardData(CF_UNICODETEXT, TextBlock(self->text_));
     return 0;
 }
 
 DWORD WINAPI DelayedTextOwner::Run(void* param) {
     auto* self = static_cast<DelayedTextOwner*>(param);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"QuenlitTestDelayedOwner";
-    RegisterClassW(&windowClass); // a second owner finds it registered
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  windowClass.hInstance, nullptr);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    HWND window = CreateHelperWindow(L"QuenlitTestDelayedOwner", WindowProc, self);
     for (int attempt = 0; !OpenClipboard(window) && attempt < 400; ++attempt)
         Sleep(5); // another watcher may hold it for a moment
     EmptyClipboard();

@@ -7,22 +7,24 @@
 
 struct ClipboardReaders::Shared {
     SRWLOCK lock = SRWLOCK_INIT;
-    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    CONDITION_VARIABLE work = CONDITION_VARIABLE_INIT;    // a read waits, or the readers should end
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT; // a read finished
     HWND window;
     UINT message;
+    bool ending = false;
+    size_t idle = 0;
     struct Running {
         std::uint64_t serial;
         DWORD sequence;
         ULONGLONG started;
     };
     std::vector<Running> running;
+    struct Pending {
+        std::uint64_t serial;
+        ReadFunction read;
+    };
+    std::vector<Pending> pending;
     std::vector<Read> finished;
-};
-
-struct ClipboardReaders::Job {
-    std::shared_ptr<Shared> shared;
-    std::uint64_t serial;
-    ReadFunction read;
 };
 
 namespace {
@@ -46,10 +48,13 @@ ClipboardReaders::ClipboardReaders(HWND window, UINT message) : shared_(std::mak
 ClipboardReaders::~ClipboardReaders() {
     ExclusiveLock guard(shared_->lock);
     shared_->window = nullptr;
+    shared_->ending = true;
+    WakeAllConditionVariable(&shared_->work);
 }
 
 bool ClipboardReaders::Start(DWORD sequence, ReadFunction read) {
     const ULONGLONG now = GetTickCount64();
+    const std::uint64_t serial = lastSerial_ + 1;
     {
         ExclusiveLock guard(shared_->lock);
         auto& running = shared_->running;
@@ -57,29 +62,50 @@ bool ClipboardReaders::Start(DWORD sequence, ReadFunction read) {
         for (const Shared::Running& reader : running) {
             if (reader.sequence == sequence || now - reader.started < kPatienceMs) return false;
         }
-        running.push_back({lastSerial_ + 1, sequence, now});
+        running.push_back({serial, sequence, now});
+        shared_->pending.push_back({serial, read});
+        lastSerial_ = serial;
+        // A reader that is done with its last read takes it; a thread is made only while all read.
+        if (shared_->idle > 0) {
+            WakeConditionVariable(&shared_->work);
+            return true;
+        }
     }
-    auto* job = new (std::nothrow) Job{shared_, ++lastSerial_, read};
-    KernelHandle thread(job ? CreateThread(nullptr, 0, Run, job, 0, nullptr) : nullptr);
+    auto* owner = new (std::nothrow) std::shared_ptr<Shared>(shared_);
+    KernelHandle thread(owner ? CreateThread(nullptr, 0, Run, owner, 0, nullptr) : nullptr);
     if (thread) return true;
-    delete job;
+    delete owner;
     ExclusiveLock guard(shared_->lock);
-    std::erase_if(shared_->running, [&](const Shared::Running& reader) { return reader.serial == lastSerial_; });
+    std::erase_if(shared_->running, [&](const Shared::Running& reader) { return reader.serial == serial; });
+    std::erase_if(shared_->pending, [&](const Shared::Pending& job) { return job.serial == serial; });
     return false;
 }
 
 DWORD WINAPI ClipboardReaders::Run(void* param) {
-    std::unique_ptr<Job> job(static_cast<Job*>(param));
-    std::wstring text = job->read();
-    Shared& shared = *job->shared;
-    ExclusiveLock guard(shared.lock);
-    std::erase_if(shared.running, [&](const Shared::Running& reader) { return reader.serial == job->serial; });
-    if (shared.window) {
-        shared.finished.push_back({job->serial, std::move(text)});
-        PostMessageW(shared.window, shared.message, 0, 0);
+    const std::shared_ptr<Shared> shared = *static_cast<std::shared_ptr<Shared>*>(param);
+    delete static_cast<std::shared_ptr<Shared>*>(param);
+    // One thread reads capture after capture: only a read that waits on a slow program makes another.
+    for (;;) {
+        Shared::Pending job;
+        {
+            ExclusiveLock guard(shared->lock);
+            ++shared->idle;
+            while (shared->pending.empty() && !shared->ending)
+                SleepConditionVariableSRW(&shared->work, &shared->lock, INFINITE, 0);
+            --shared->idle;
+            if (shared->pending.empty()) return 0;
+            job = shared->pending.front();
+            shared->pending.erase(shared->pending.begin());
+        }
+        std::wstring text = job.read();
+        ExclusiveLock guard(shared->lock);
+        std::erase_if(shared->running, [&](const Shared::Running& reader) { return reader.serial == job.serial; });
+        if (shared->window) {
+            shared->finished.push_back({job.serial, std::move(text)});
+            PostMessageW(shared->window, shared->message, 0, 0);
+        }
+        WakeAllConditionVariable(&shared->changed);
     }
-    WakeAllConditionVariable(&shared.changed);
-    return 0;
 }
 
 std::vector<ClipboardReaders::Read> ClipboardReaders::TakeFinished() {

@@ -25,7 +25,8 @@ class ClipboardReaders {
 
     // Each finished read is announced by posting this message to the window.
     ClipboardReaders(HWND window, UINT message);
-    // Readers still waiting are left to end with the process; what they bring back is dropped.
+    // Readers waiting for work end; one still reading is left to end with the process, and what it
+    // brings back is dropped.
     ~ClipboardReaders();
     ClipboardReaders(const ClipboardReaders&) = delete;
     ClipboardReaders& operator=(const ClipboardReaders&) = delete;
@@ -41,8 +42,7 @@ class ClipboardReaders {
 
   private:
     struct Shared;
-    struct Job;
-    static DWORD WINAPI Run(void* job);
+    static DWORD WINAPI Run(void* shared);
     std::shared_ptr<Shared> shared_;
     std::uint64_t lastSerial_ = 0;
 };
