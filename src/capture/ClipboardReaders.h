@@ -1,10 +1,10 @@
 #pragma once
 // Threads that read the clipboard for the window: a program that renders its text late or never
-// holds up a reader, never the window.
+// holds up a reader, never the window. One long-lived reader takes read after read; another is made
+// only while every reader waits on a read.
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
