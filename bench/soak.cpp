@@ -121,8 +121,11 @@ int wmain(int argc, wchar_t** argv) {
     const DWORD handlesAtStart = HandleCount(program.dwProcessId);
 
     const UINT marker = RegisterClipboardFormatW(kShippedGuid);
+    // The four marks by turns; the last two as a DWORD 0 (Put writes four zero bytes).
     const UINT privateFormats[] = {RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing"),
-                                   RegisterClipboardFormatA("Clipboard Viewer Ignore")};
+                                   RegisterClipboardFormatA("Clipboard Viewer Ignore"),
+                                   RegisterClipboardFormatA("CanIncludeInClipboardHistory"),
+                                   RegisterClipboardFormatA("CanUploadToCloudClipboard")};
     HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ClipboardMonitor monitor(100); // a clipboard history beside the program
 
@@ -134,7 +137,7 @@ int wmain(int argc, wchar_t** argv) {
             copies.push_back({L"words, not a link " + n, 0, false});
             break;
         case 5:
-            copies.push_back({L"https://secret.example/" + n, privateFormats[(i / 6) % 2], false});
+            copies.push_back({L"https://secret.example/" + n, privateFormats[(i / 6) % 4], false});
             break;
         default:
             copies.push_back({L"https://soak.example/" + n, 0, true});

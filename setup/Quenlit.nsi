@@ -1,11 +1,19 @@
 ; The set-up for Windows users: per user, no elevation. Installs Quenlit.exe and Help.txt, a Start
 ; menu shortcut and the Apps & Features entry, and optionally starts Quenlit at sign-in, minimized.
 ; One installation at a time: installing into another folder removes the one before.
-; Built by setup/build.sh, which passes VERSION, EXE, HELP, ICON and OUTFILE.
+; Built by setup/build.sh, which passes ARCH (x64 or x86), VERSION, EXE, HELP, ICON and OUTFILE: one
+; script for both set-ups, which share one installation (folder, shortcuts, Apps & Features entry).
 ; Switches: /S (silent), /AUTOSTART=0|1, /D=<folder>; Uninstall.exe /S [/REMOVEDATA=1].
-; Exit codes: 0 done; 2 Quenlit could not be closed, and nothing was changed.
+; Exit codes: 0 done; 2 Quenlit could not be closed, and nothing was changed; 3 a file could not be
+; written, and the installation before is left as it was.
 Unicode true
-Target amd64-unicode
+!if "${ARCH}" == "x86"
+  Target x86-unicode
+  !define BUILD "32-bit"
+!else
+  Target amd64-unicode
+  !define BUILD "64-bit"
+!endif
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ManifestDPIAware true
@@ -38,7 +46,7 @@ Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
-BrandingText "${PRODUCT} ${VERSION}"
+BrandingText "${PRODUCT} ${VERSION} (${BUILD})"
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "${PRODUCT}"
 VIAddVersionKey "CompanyName" "${PUBLISHER}"
@@ -57,6 +65,9 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 Var AutoStart        ; 1: start at sign-in
 Var AutoStartBox
 Var ClosedRunning    ; 1: a running Quenlit was closed, and is started again at the end
+Var RanMinimized     ; not 0: it ran minimized, and starts again so
+Var Earlier          ; the folder of the installation before, if any
+Var CleanUp          ; uninstall: the batch that removes Uninstall.exe once it has ended
 Var RemoveData       ; uninstall: 1 removes the list and the settings too
 Var RemoveDataBox
 
@@ -84,6 +95,19 @@ Function ${un}CloseRunning
   FindWindow $1 "${WINDOW_CLASS}" "${WINDOW_TITLE}"
   ${If} $1 != 0
     System::Call "user32::GetWindowThreadProcessId(p r1, *i .r2)"
+!if "${un}" == "un."
+    ; Only a Quenlit of this folder: a copy of the uninstaller elsewhere leaves the installed one alone.
+    System::Call "kernel32::OpenProcess(i 0x1000, i 0, i r2) p .r3" ; PROCESS_QUERY_LIMITED_INFORMATION
+    StrCpy $4 ""
+    System::Call "kernel32::QueryFullProcessImageNameW(p r3, i 0, w .r4, *i ${NSIS_MAX_STRLEN})"
+    System::Call "kernel32::CloseHandle(p r3)"
+    ${If} $4 != ""
+    ${AndIf} $4 != "$INSTDIR\Quenlit.exe"
+      StrCpy $1 0
+    ${EndIf}
+  ${EndIf}
+  ${If} $1 != 0
+!endif
     System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r2) p .r2" ; SYNCHRONIZE
     System::Call "user32::RegisterWindowMessageW(w '${CLOSE_NOW_MESSAGE}') i .r3"
     System::Call "user32::SendMessageTimeoutW(p r1, i r3, p 0, p 0, i 2, i 5000, *p 0 r4) p .r3 ?e" ; SMTO_ABORTIFHUNG
@@ -96,17 +120,38 @@ Function ${un}CloseRunning
       ${EndIf}
     ${ElseIf} $4 == 2
       StrCpy $0 0
+    ${ElseIf} $2 P= 0
+      StrCpy $0 0
     ${Else}
-      ${If} $4 == 0 ; an earlier version: the plain close
-        System::Call "user32::PostMessageW(p r1, i ${WM_CLOSE}, p 0, p 0)"
-      ${EndIf}
-      ${If} $2 P<> 0
-        System::Call "kernel32::WaitForSingleObject(p r2, i ${CLOSE_WAIT}) i .r1"
-        ${If} $1 != 0 ; not WAIT_OBJECT_0
+      ${If} $4 == 0
+        ; An earlier version, which does not know the request: the plain close, but never into an
+        ; open box of its (the window is disabled then): it would be carried out after we gave up.
+        System::Call "user32::IsWindowEnabled(p r1) i .r4"
+        ${If} $4 == 0
           StrCpy $0 0
+        ${Else}
+          System::Call "user32::PostMessageW(p r1, i ${WM_CLOSE}, p 0, p 0)"
         ${EndIf}
-      ${Else}
-        StrCpy $0 0
+      ${EndIf}
+      ${If} $0 == 1
+        ; While a box it shows on the way out is open, the close is pending: wait for its answer.
+        StrCpy $5 0
+        ${Do}
+          System::Call "kernel32::WaitForSingleObject(p r2, i 500) i .r4"
+          ${If} $4 == 0
+            ${Break}
+          ${EndIf}
+          IntOp $5 $5 + 500
+          ${If} $5 >= ${CLOSE_WAIT}
+            System::Call "user32::IsWindow(p r1) i .r3"
+            System::Call "user32::IsWindowEnabled(p r1) i .r4"
+            ${If} $3 == 0
+            ${OrIf} $4 != 0
+              StrCpy $0 0
+              ${Break}
+            ${EndIf}
+          ${EndIf}
+        ${Loop}
       ${EndIf}
     ${EndIf}
     ${If} $2 P<> 0
@@ -202,32 +247,71 @@ Function StartProgram
   ${EndIf}
 FunctionEnd
 
+; What was running before the set-up runs again, the way it ran. $0: its folder.
+Function RestartProgram
+  ${If} $RanMinimized != 0
+    ExecShell "" "$0\Quenlit.exe" "" SW_SHOWMINIMIZED
+  ${Else}
+    Exec '"$0\Quenlit.exe"'
+  ${EndIf}
+FunctionEnd
+
+; A file could not be written: what was written into a new folder goes again, the installation
+; before stays as it was, registered, and runs again if it ran.
+Function WriteFailed
+  ${If} $Earlier != $INSTDIR
+    Delete "$INSTDIR\Quenlit.exe"
+    Delete "$INSTDIR\Help.txt"
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR"
+  ${EndIf}
+  ${If} $ClosedRunning == 1
+  ${AndIf} $Earlier != ""
+    StrCpy $0 $Earlier
+    Call RestartProgram
+  ${EndIf}
+  MessageBox MB_OK|MB_ICONSTOP "Quenlit could not be written to $INSTDIR.$\r$\n$\r$\nChoose another folder, or free that one, and run the set-up again. Nothing has been changed." /SD IDOK
+  SetErrorLevel 3
+  Quit
+FunctionEnd
+
 Section "Quenlit"
   ; Nothing is written before a running Quenlit has closed.
   FindWindow $0 "${WINDOW_CLASS}" "${WINDOW_TITLE}"
+  StrCpy $RanMinimized 0
   ${If} $0 != 0
     StrCpy $ClosedRunning 1
+    System::Call "user32::IsIconic(p r0) i .s"
+    Pop $RanMinimized
   ${EndIf}
   Call CloseRunningOrQuit
 
-  ; One installation: one in another folder goes first, never the list or the settings. The
-  ; shortcuts, the start at sign-in and the registration are written anew below.
-  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
-  ${If} $0 != ""
-  ${AndIf} $0 != $INSTDIR
-    Delete "$0\Quenlit.exe"
-    Delete "$0\Help.txt"
-    Delete "$0\Uninstall.exe"
-    RMDir "$0"
-  ${EndIf}
-
+  ; Written first: the installation before goes only once this one is whole.
+  ReadRegStr $Earlier HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  SetOverwrite try
+  ClearErrors
   SetOutPath "$INSTDIR"
   File "/oname=Quenlit.exe" "${EXE}"
   File "/oname=Help.txt" "${HELP}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
+  ${If} ${Errors}
+    Call WriteFailed
+  ${EndIf}
+  SetOverwrite on
+  ; One installation: one in another folder goes, never the list or the settings. The shortcuts,
+  ; the start at sign-in and the registration are written anew below.
+  ${If} $Earlier != ""
+  ${AndIf} $Earlier != $INSTDIR
+    Delete "$Earlier\Quenlit.exe"
+    Delete "$Earlier\Help.txt"
+    Delete "$Earlier\Uninstall.exe"
+    RMDir "$Earlier"
+  ${EndIf}
+
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Quenlit.exe"
 
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  ; The one entry of either set-up, named after the build it holds.
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} (${BUILD})"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Quenlit.exe,0"
@@ -250,15 +334,16 @@ Section "Quenlit"
     Delete "${STARTUP_LINK}"
   ${EndIf}
 
-  ; What was running before the upgrade runs again.
   ${If} $ClosedRunning == 1
-    Exec '"$INSTDIR\Quenlit.exe"'
+    StrCpy $0 $INSTDIR
+    Call RestartProgram
   ${EndIf}
 SectionEnd
 
 Function un.onInit
   SetShellVarContext current
   StrCpy $RemoveData 0
+  StrCpy $CleanUp ""
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/REMOVEDATA=" $1
@@ -288,20 +373,19 @@ Section "Uninstall"
   Call un.CloseRunningOrQuit
   Delete "$INSTDIR\Quenlit.exe"
   Delete "$INSTDIR\Help.txt"
-  ; Running in place, the uninstaller cannot remove itself: a hidden batch does, once it has ended
-  ; (trying for a few seconds at most), and then removes itself.
+  ; Running in place, the uninstaller cannot remove itself: a hidden batch does once it has ended,
+  ; and then removes itself. It is started when the uninstaller ends (silent: after this section;
+  ; in the wizard: once its last page is closed), and tries once a second for a minute at most.
   Delete "$INSTDIR\Uninstall.exe"
   ${If} ${FileExists} "$INSTDIR\Uninstall.exe"
     GetTempFileName $1
     Delete $1
-    FileOpen $2 "$1.bat" w
+    StrCpy $CleanUp "$1.bat"
+    FileOpen $2 $CleanUp w
     FileWrite $2 '@echo off$\r$\nset n=0$\r$\n:again$\r$\ndel /f /q "$INSTDIR\Uninstall.exe" >nul 2>&1$\r$\n'
-    FileWrite $2 'if not exist "$INSTDIR\Uninstall.exe" goto done$\r$\nset /a n+=1$\r$\nif %n% lss 20000 goto again$\r$\n'
-    FileWrite $2 ':done$\r$\nrmdir "$INSTDIR" >nul 2>&1$\r$\ndel "%~f0"$\r$\n'
+    FileWrite $2 'if not exist "$INSTDIR\Uninstall.exe" goto done$\r$\nset /a n+=1$\r$\nif %n% geq 60 goto done$\r$\n'
+    FileWrite $2 'ping -n 2 127.0.0.1 >nul$\r$\ngoto again$\r$\n:done$\r$\nrmdir "$INSTDIR" >nul 2>&1$\r$\ndel "%~f0"$\r$\n'
     FileClose $2
-    ReadEnvStr $0 COMSPEC
-    SetOutPath "$TEMP" ; a folder cannot be removed by a program working in it
-    ExecShell "" '"$0"' '/d /c "$1.bat"' SW_HIDE
   ${EndIf}
   RMDir "$INSTDIR"
   ; Only the registration that names this folder: another installation's stays.
@@ -319,4 +403,20 @@ Section "Uninstall"
     DeleteRegKey HKCU "${SETTINGS_KEY}"
     DeleteRegKey /ifempty HKCU "Software\${PUBLISHER}"
   ${EndIf}
+  ${If} ${Silent}
+    Call un.StartCleanUp
+  ${EndIf}
 SectionEnd
+
+Function un.StartCleanUp
+  ${If} $CleanUp != ""
+    ReadEnvStr $0 COMSPEC
+    SetOutPath "$TEMP" ; a folder cannot be removed by a program working in it
+    ExecShell "" '"$0"' '/d /c "$CleanUp"' SW_HIDE
+    StrCpy $CleanUp ""
+  ${EndIf}
+FunctionEnd
+
+Function un.onGUIEnd
+  Call un.StartCleanUp
+FunctionEnd

@@ -13,12 +13,6 @@
 #include <mutex>
 
 namespace {
-void PutFormats(const std::wstring& text, std::initializer_list<UINT> extraFormats) {
-    OpenClipboard(nullptr);
-    SetClipboardText(text, extraFormats);
-    CloseClipboard();
-}
-
 void PutPictureAlone() {
     OpenClipboard(nullptr);
     EmptyClipboard();
@@ -92,17 +86,61 @@ TEST_F(MainWindowTest, TheMarkerIsA42ByteBlockHoldingTheGuidAndJoinsTheOtherForm
     EXPECT_EQ(guid, name);
 }
 
+namespace {
+int g_opens = 0;
+BOOL WINAPI CountingOpenClipboard(HWND owner) {
+    ++g_opens;
+    return OpenClipboard(owner);
+}
+
+// A link with one more format beside it, holding these bytes.
+void PutMarkedLink(const std::wstring& link, const char* format, const std::string& bytes) {
+    OpenClipboard(nullptr);
+    SetClipboardText(link);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    memcpy(GlobalLock(block), bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    SetClipboardData(RegisterClipboardFormatA(format), block);
+    CloseClipboard();
+}
+} // namespace
+
 TEST_F(MainWindowTest, PicturesAndPrivateContentAreNeitherTaggedNorRead) {
     auto form = Open();
     PutPictureAlone();
     Capture(*form);
     EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
-    for (const char* marker : {"ExcludeClipboardContentFromMonitorProcessing", "Clipboard Viewer Ignore"}) {
-        PutFormats(L"https://secret.example/", {RegisterClipboardFormatA(marker)});
-        Capture(*form);
-        EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat())) << marker;
+    using namespace std::string_literals;
+    const struct {
+        const char* format;
+        std::string bytes;
+        bool kept;
+    } marks[] = {
+        {"ExcludeClipboardContentFromMonitorProcessing", "\1\0\0\0"s, false}, // its presence alone
+        {"Clipboard Viewer Ignore", "\1\0\0\0"s, false},
+        {"CanIncludeInClipboardHistory", "\0\0\0\0"s, false},
+        {"CanUploadToCloudClipboard", "\0\0\0\0"s, false},
+        {"CanIncludeInClipboardHistory", "\1\0"s, false}, // too short for a DWORD: no consent
+        {"CanIncludeInClipboardHistory", "\1\0\0\0"s, true},
+        {"CanUploadToCloudClipboard", "\1\0\0\0"s, true},
+    };
+    std::wstring expected;
+    for (const auto& mark : marks) {
+        SCOPED_TRACE(testing::Message() << mark.format << " of " << mark.bytes.size() << " bytes, "
+                                        << int(mark.bytes[0]));
+        const std::wstring link = L"https://" + std::to_wstring(&mark - marks) + L".example/";
+        PutMarkedLink(link, mark.format, mark.bytes);
+        g_opens = 0;
+        SetOpenClipboardForTesting(CountingOpenClipboard);
+        ScopeExit restore([] { SetOpenClipboardForTesting(nullptr); });
+        for (int tick = 0; tick < 4; ++tick)
+            Capture(*form);
+        EXPECT_EQ(mark.kept, IsClipboardFormatAvailable(MarkerFormat()) != FALSE);
+        EXPECT_LE(g_opens, 1); // private content is not opened at every tick
+        if (mark.kept) expected += (expected.empty() ? L"" : L"\r\n") + link;
+        EXPECT_EQ(expected, form->txtURLs.Text());
     }
-    EXPECT_EQ(L"", form->txtURLs.Text());
+    EXPECT_EQ(Stored(ToUtf8(expected)), ReadBytes(ListFile()));
 }
 
 TEST_F(MainWindowTest, ContentHeldOpenByAnotherProgramIsTakenOnceItIsReleased) {
@@ -183,32 +221,35 @@ struct WatchingReader : ClipboardText {
         return ClipboardText::ReadOpened();
     }
 };
-
-int g_opens = 0;
-BOOL WINAPI CountingOpenClipboard(HWND owner) {
-    ++g_opens;
-    return OpenClipboard(owner);
-}
 } // namespace
 
-TEST_F(MainWindowTest, TheContentIsTaggedBeforeItsTextIsRead) {
-    // Read first, a content replaced in between would be tagged unread: a copied link lost.
+TEST_F(MainWindowTest, TheContentIsReadAndTaggedInOneOpening) {
+    // Tagged after the read, inside the same opening: nobody can replace the content in between,
+    // and a read cut short (a close, the end of the process) leaves it untagged for the next start.
     auto form = Open();
     WatchingReader reader;
     SetClipboardTextForTesting(&reader);
-    ScopeExit restore([] { SetClipboardTextForTesting(nullptr); });
+    g_opens = 0;
+    SetOpenClipboardForTesting(CountingOpenClipboard);
+    ScopeExit restore([] {
+        SetClipboardTextForTesting(nullptr);
+        SetOpenClipboardForTesting(nullptr);
+    });
     PutClipboardText(L"https://a.example/");
     Capture(*form);
     EXPECT_EQ(1, reader.reads);
-    EXPECT_TRUE(reader.taggedAtRead);
+    EXPECT_EQ(1, g_opens);
+    EXPECT_FALSE(reader.taggedAtRead);
+    EXPECT_TRUE(IsClipboardFormatAvailable(MarkerFormat()));
     EXPECT_EQ(L"https://a.example/", form->txtURLs.Text());
 }
 
 namespace {
 // A password manager puts its entry between the tick's look and the reader's opening.
+const char* g_privateMark = nullptr;
 BOOL WINAPI PrivateEntryFirst(HWND owner) {
     if (OpenClipboard(nullptr)) {
-        SetClipboardText(L"https://secret.example/", {RegisterClipboardFormatA("Clipboard Viewer Ignore")});
+        SetClipboardText(L"https://secret.example/", {RegisterClipboardFormatA(g_privateMark)});
         CloseClipboard();
     }
     return OpenClipboard(owner);
@@ -219,10 +260,14 @@ TEST_F(MainWindowTest, ContentReplacedBeforeTheOpeningIsTestedAgainInsideIt) {
     auto form = Open();
     SetOpenClipboardForTesting(PrivateEntryFirst);
     ScopeExit restore([] { SetOpenClipboardForTesting(nullptr); });
-    PutClipboardText(L"https://a.example/");
-    Capture(*form);
-    EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
-    EXPECT_EQ(L"", form->txtURLs.Text());
+    for (const char* mark : {"Clipboard Viewer Ignore", "CanIncludeInClipboardHistory"}) {
+        SCOPED_TRACE(mark);
+        g_privateMark = mark; // the second holds a DWORD 0
+        PutClipboardText(L"https://a.example/");
+        Capture(*form);
+        EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
+        EXPECT_EQ(L"", form->txtURLs.Text());
+    }
 }
 
 TEST_F(MainWindowTest, AnIdleTickNeitherAllocatesNorOpensTheClipboard) {
@@ -402,9 +447,10 @@ TEST_F(MainWindowTest, AProgramThatNeverRendersItsTextFreezesNothingAndStopsNoCa
     EXPECT_TRUE(PumpUntil([&] { return form->txtURLs.Text() == L"https://meanwhile.example/"; }, 20000));
     WaitForSingleObject(copier, INFINITE);
     CloseHandle(copier);
-    // The window still answers at once, and a close saves and ends it without waiting for a reader.
+    // The window still answers at once, and a close saves and ends it, waiting a second at most
+    // for a reader.
     PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !form->IsLoaded(); }, 1000));
+    EXPECT_TRUE(PumpUntil([&] { return !form->IsLoaded(); }, 2000));
     EXPECT_EQ(Stored("https://meanwhile.example/"), ReadBytes(ListFile()));
     hung.reset();
 }
@@ -426,4 +472,87 @@ TEST_F(MainWindowTest, AProgramThatRendersItsTextLateIsCollectedOnceWhileTheWind
     PumpFor(600);
     EXPECT_EQ(L"https://slow.example/", form->txtURLs.Text());
     EXPECT_EQ(1u, form->beeps.size());
+}
+
+TEST_F(MainWindowTest, AReadUnderWayAtACloseIsCollectedOrLeftUnmarkedForTheNextStart) {
+    const struct {
+        const char* what;
+        DWORD renderMs;
+        bool collectedAtClose;
+    } cases[] = {
+        {"rendered within the close's second", 1500, true},
+        {"rendered after it: the next start takes it", 4000, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(folder.Path());
+        CreateDirectoryW(folder.Path().c_str(), nullptr);
+        auto form = Open();
+        DelayedTextOwner slow(L"https://slow.example/", c.renderMs);
+        form->tmrClipboardCheck_Timer();
+        PumpFor(500);
+        const ULONGLONG closed = GetTickCount64();
+        PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+        EXPECT_TRUE(PumpUntil([&] { return !form->IsLoaded(); }, 3000));
+        EXPECT_LT(GetTickCount64() - closed, 1800u); // never the owner's whole time
+        EXPECT_EQ(Stored(c.collectedAtClose ? "https://slow.example/" : ""), ReadBytes(ListFile()));
+        EXPECT_EQ(c.collectedAtClose, IsClipboardFormatAvailable(MarkerFormat()) != FALSE);
+        if (c.collectedAtClose) continue;
+        Sleep(c.renderMs); // the abandoned read ends: it must mark nothing
+        EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
+        auto next = Open();
+        EXPECT_TRUE(PumpUntil([&] { return next->txtURLs.Text() == L"https://slow.example/"; }, 5000));
+    }
+}
+
+TEST_F(MainWindowTest, AProgramBusyForSecondsAfterCopyingHasItsLinkCollectedOnceItAnswers) {
+    // A spreadsheet recalculating, a script blocking: the text is there, its owner answers nothing.
+    auto form = Open();
+    DelayedTextOwner busy(L"https://busy.example/", 0, true, 7000);
+    EXPECT_TRUE(PumpUntil([&] { return form->txtURLs.TextLength() > 0; }, 20000));
+    PumpFor(1000);
+    EXPECT_EQ(L"https://busy.example/", form->txtURLs.Text());
+    EXPECT_EQ(1u, form->beeps.size());
+}
+
+namespace {
+// The first reader waits (on its owner, say) until released; every other opens at once.
+std::atomic<int> g_openings{0};
+HANDLE g_releaseFirst = nullptr;
+BOOL WINAPI FirstOpensLast(HWND owner) {
+    if (g_openings++ == 0) WaitForSingleObject(g_releaseFirst, 10000);
+    return OpenClipboard(owner);
+}
+} // namespace
+
+TEST_F(MainWindowTest, AReaderThatOpensLastBringsNewerContentAndItIsCollected) {
+    auto form = Open();
+    g_openings = 0;
+    g_releaseFirst = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetOpenClipboardForTesting(FirstOpensLast);
+    ScopeExit restore([] {
+        SetEvent(g_releaseFirst);
+        SetOpenClipboardForTesting(nullptr);
+        Sleep(100);
+        CloseHandle(g_releaseFirst);
+    });
+    PutClipboardText(L"https://first.example/");
+    form->tmrClipboardCheck_Timer(); // this reader waits
+    Sleep(ClipboardReaders::kPatienceMs + 200);
+    PutClipboardText(L"https://second.example/");
+    form->tmrClipboardCheck_Timer(); // a second reader, which collects at once
+    EXPECT_TRUE(PumpUntil([&] { return form->txtURLs.Text() == L"https://second.example/"; }, 5000));
+    // The same program copies again; the first reader opens now and finds that.
+    PutClipboardText(L"https://third.example/");
+    SetEvent(g_releaseFirst);
+    form->WaitForClipboardReads(5000);
+    EXPECT_EQ(L"https://second.example/\r\nhttps://third.example/", form->txtURLs.Text());
+}
+
+TEST_F(MainWindowTest, AProgramBusyForAMomentIsWaitedForNotTakenForHung) {
+    // Answering no message for a second, then rendering at once: one tick's read collects it.
+    auto form = Open();
+    DelayedTextOwner moment(L"https://moment.example/", 100, true, 1000);
+    Capture(*form);
+    EXPECT_EQ(L"https://moment.example/", form->txtURLs.Text());
 }

@@ -2,6 +2,8 @@
 #include "support/SettingsStore.h"
 #include "support/Errors.h"
 #include "support/Text.h"
+#include "support/ScopeExit.h"
+#include "support/TextFileIO.h"
 
 using namespace std::string_literals;
 
@@ -123,6 +125,7 @@ TEST_F(MainWindowTest, ADamagedListIsShownRepairedAndKeptAsItWasBeforeTheFirstSa
         const char* what;
         std::string bytes;
         std::wstring shown;
+        UINT codePage = CP_ACP;
     } cases[] = {
         // A UTF-8 list whose last character was cut: no other character may change.
         {"UTF-8, last character cut", "\xEF\xBB\xBFhttps://\xD0\xBF\xD1\x80.\xD1\x80\xD1\x84/\xD0",
@@ -130,9 +133,13 @@ TEST_F(MainWindowTest, ADamagedListIsShownRepairedAndKeptAsItWasBeforeTheFirstSa
         // One valid UTF-8 sequence beside a damaged one, no mark: read in the ANSI code page, and
         // never silently re-encoded.
         {"ANSI with a valid UTF-8 pair", "https://\xD1\x8F\xE9/", FromAnsi("https://\xD1\x8F\xE9/")},
+        // A double-byte code page, the last character cut: its lead byte alone has no character.
+        {"Shift-JIS, last character cut", "https://\x82\xA0.example/\x82", L"https://\u3042.example/\u30FB", 932},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        SetAnsiCodePageForTesting(c.codePage);
+        ScopeExit restore([] { SetAnsiCodePageForTesting(CP_ACP); });
         RemoveTree(folder.Path());
         CreateDirectoryW(folder.Path().c_str(), nullptr);
         WriteBytes(ListFile(), c.bytes);
@@ -246,6 +253,21 @@ TEST_F(MainWindowTest, AnAnsweredCloseClosesAtOnceOrIsRefusedAndForgotten) {
     EXPECT_EQ(2u, refused.answer); // the About box is open
     PumpFor(500);
     EXPECT_TRUE(form->IsLoaded()); // and nothing was remembered for later
+    {
+        // The list cannot be saved: the sender could not answer the prompt a close would show.
+        ScriptedBoxes boxes({});
+        WriteBytes(folder.File(L"file"), "");
+        SetDataFolder(folder.File(L"file\\sub"));
+        CloseNowRequest unsaved{form->Handle()};
+        HANDLE sender = CreateThread(nullptr, 0, CloseNowRequest::Send, &unsaved, 0, nullptr);
+        EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(sender, 0) == WAIT_OBJECT_0; }, 5000));
+        CloseHandle(sender);
+        SetDataFolder(folder.Path());
+        EXPECT_EQ(2u, unsaved.answer);
+        PumpFor(500);
+        EXPECT_TRUE(form->IsLoaded());
+        EXPECT_TRUE(boxes.Seen().empty());
+    }
     CloseNowRequest accepted{form->Handle()};
     HANDLE sender = CreateThread(nullptr, 0, CloseNowRequest::Send, &accepted, 0, nullptr);
     EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(sender, 0) == WAIT_OBJECT_0; }, 5000));

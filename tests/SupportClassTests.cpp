@@ -210,15 +210,36 @@ TEST(SettingsStore, AFittedPlacementStaysInWorkspaceCoordinates) {
     const RECT work{0, 0, 1200, 900};
     for (const POINT taskbar : {POINT{0, 0}, POINT{48, 0}, POINT{0, 40}}) {
         SCOPED_TRACE(testing::Message() << "taskbar " << taskbar.x << "," << taskbar.y);
-        const RECT screenWork{work.left + taskbar.x, work.top + taskbar.y, work.right, work.bottom};
-        const auto workArea = [&](const RECT&) { return screenWork; };
+        const std::vector<RECT> workArea{{work.left + taskbar.x, work.top + taskbar.y, work.right, work.bottom}};
         const RECT fits{100, 80, 600, 480};
         const RECT same = FitPlacement(fits, taskbar, SIZE{200, 100}, workArea);
         EXPECT_TRUE(EqualRect(&fits, &same));
         // Too wide: shrunk to the work area, which starts at 0,0 in workspace coordinates.
         const RECT wide = FitPlacement(RECT{-7, -7, 1300, 500}, taskbar, SIZE{200, 100}, workArea);
         EXPECT_EQ(0, wide.left);
-        EXPECT_EQ(screenWork.right - screenWork.left, wide.right - wide.left);
+        EXPECT_EQ(workArea[0].right - workArea[0].left, wide.right - wide.left);
+    }
+}
+
+TEST(SettingsStore, APlacementAcrossTwoMonitorsIsKeptAndOnlyWhatLiesOffThemIsFitted) {
+    // The primary monitor, and a second one to its right whose work area is shorter.
+    const std::vector<RECT> areas{{0, 0, 1200, 900}, {1200, 100, 2400, 800}};
+    const struct {
+        const char* what;
+        RECT stored, fitted;
+    } cases[] = {
+        {"stretched across both", {600, 200, 2000, 700}, {600, 200, 2000, 700}},
+        {"wholly on the second", {1300, 100, 2400, 800}, {1300, 100, 2400, 800}},
+        {"on the second, taller than its work area", {1300, 50, 1800, 850}, {1300, 100, 1800, 800}},
+        {"across both, below the second's work area", {600, 200, 2000, 850}, {1200, 150, 2400, 800}},
+        {"wider than both", {-10, 0, 2500, 500}, {0, 0, 1200, 500}},
+        {"off to the right", {2600, 300, 3000, 600}, {2000, 300, 2400, 600}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const RECT fitted = FitPlacement(c.stored, POINT{0, 0}, SIZE{200, 100}, areas);
+        EXPECT_TRUE(EqualRect(&c.fitted, &fitted))
+            << fitted.left << "," << fitted.top << " - " << fitted.right << "," << fitted.bottom;
     }
 }
 

@@ -242,8 +242,8 @@ DWORD WINAPI ClipboardMonitor::Run(void* param) {
     return 0;
 }
 
-DelayedTextOwner::DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped)
-    : text_(std::move(text)), renderMs_(renderMs), hideFromShipped_(hideFromShipped),
+DelayedTextOwner::DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped, DWORD busyMs)
+    : text_(std::move(text)), renderMs_(renderMs), hideFromShipped_(hideFromShipped), busyMs_(busyMs),
       ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
     WaitForSingleObject(ready_, INFINITE);
@@ -278,13 +278,14 @@ DWORD WINAPI DelayedTextOwner::Run(void* param) {
     for (int attempt = 0; !OpenClipboard(window) && attempt < 400; ++attempt)
         Sleep(5); // another watcher may hold it for a moment
     EmptyClipboard();
-    SetClipboardData(CF_UNICODETEXT, nullptr);
+    SetClipboardData(CF_UNICODETEXT, self->renderMs_ ? nullptr : TextBlock(self->text_));
     if (self->hideFromShipped_) {
         static const UINT shippedMarker = RegisterClipboardFormatW(g_shipped.guid.c_str());
         SetClipboardData(shippedMarker, GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
     }
     CloseClipboard();
     SetEvent(self->ready_);
+    Sleep(self->busyMs_);
     if (self->renderMs_ == INFINITE) {
         WaitForSingleObject(self->stop_, INFINITE);
     } else {

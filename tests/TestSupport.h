@@ -104,12 +104,13 @@ class ClipboardHolder {
 };
 
 // Another program that announces text on the clipboard and renders it only when a reader asks:
-// renderMs after the request, answering other messages meanwhile; or with INFINITE never, its
-// thread answering no message at all (a hung program) until this object is destroyed. Marked as
-// seen for the shipped program unless the shipped program is what is tried (the soak).
+// renderMs after the request, answering other messages meanwhile; with 0 it puts the text itself at
+// once; with INFINITE never, its thread answering no message at all (a hung program) until this
+// object is destroyed. After copying it is busy for busyMs, answering no message. Marked as seen for
+// the shipped program unless the shipped program is what is tried (the soak).
 class DelayedTextOwner {
   public:
-    DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped = true);
+    DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped = true, DWORD busyMs = 0);
     ~DelayedTextOwner();
     DelayedTextOwner(const DelayedTextOwner&) = delete;
     DelayedTextOwner& operator=(const DelayedTextOwner&) = delete;
@@ -120,6 +121,7 @@ class DelayedTextOwner {
     std::wstring text_;
     DWORD renderMs_;
     bool hideFromShipped_;
+    DWORD busyMs_;
     HANDLE ready_, stop_, thread_;
 };
 

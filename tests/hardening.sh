@@ -3,16 +3,22 @@
 # (with high entropy on x64), DEP, terminal-server aware, no section both writable and executable;
 # Quenlit.exe imports only DLLs that Windows takes from System32 whatever lies beside it, and the
 # set-up and its uninstaller restrict their own DLL loads.
-# Usage: tests/hardening.sh <Quenlit.exe x64> <Quenlit.exe x86> [<set-up>]; without a set-up one is
-# built from the x64 program.
+# Usage: tests/hardening.sh <Quenlit.exe x64> <Quenlit.exe x86> [<set-up> ...]; without set-ups
+# both are built from the programs.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-x64=$1 x86=$2 setup=${3:-}
+x64=$1 x86=$2
+shift 2
+setups=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-if [ -z "$setup" ]; then
-  setup=$work/setup.exe
-  "$root/setup/build.sh" "$x64" 1.0.0 315532800 "$setup" || { echo "FAILED: the set-up cannot be built"; exit 1; }
+if [ ${#setups[@]} -eq 0 ]; then
+  for arch in x64 x86; do
+    [ $arch = x64 ] && program=$x64 || program=$x86
+    "$root/setup/build.sh" "$program" 0.0.0 315532800 "$work/setup-$arch.exe" ||
+      { echo "FAILED: the $arch set-up cannot be built"; exit 1; }
+    setups+=("$work/setup-$arch.exe")
+  done
 fi
 # Known DLLs (and the C runtime, which is one); comctl32 comes through the manifest, side by side.
 system_dlls=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll shlwapi.dll user32.dll "
@@ -47,10 +53,13 @@ hardened "$x64" "Quenlit.exe x64"
 imports_system_only "$x64" "Quenlit.exe x64"
 hardened "$x86" "Quenlit.exe x86"
 imports_system_only "$x86" "Quenlit.exe x86"
-hardened "$setup" "the set-up"
-# NSIS stubs call SetDefaultDllDirectories(System32) before anything else, the uninstaller (the
-# same stub) too; the name is in the stub for that call.
-grep -qa SetDefaultDllDirectories "$setup" && echo "ok: the set-up and its uninstaller restrict their DLL loads" ||
-  fail "the set-up does not restrict its DLL loads"
+for setup in "${setups[@]}"; do
+  label="the set-up $(basename "$setup")"
+  hardened "$setup" "$label"
+  # NSIS stubs call SetDefaultDllDirectories(System32) before anything else, the uninstaller (the
+  # same stub) too; the name is in the stub for that call.
+  grep -qa SetDefaultDllDirectories "$setup" && echo "ok: $label and its uninstaller restrict their DLL loads" ||
+    fail "$label does not restrict its DLL loads"
+done
 echo "hardening: $failures failed"
 [ "$failures" -eq 0 ]

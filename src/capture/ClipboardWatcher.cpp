@@ -17,8 +17,11 @@ namespace {
 UINT g_markerFormat = 0;
 // Formats by which password managers mark content that no clipboard watcher should read.
 UINT g_privateFormats[2] = {0, 0};
-// The marker block's text, made once at registration: readers only read it.
-std::string g_markerText;
+// Formats holding a DWORD by which they allow (1) or forbid (0) keeping the content anywhere.
+UINT g_consentFormats[2] = {0, 0};
+// The marker block's text, made once at registration. A plain array: a reader still at work while
+// the process ends never finds it destroyed.
+char g_markerText[64] = {};
 ClipboardLock::OpenFunction g_openClipboard = OpenClipboard;
 // Windows counts a window that has handled no message for this long as not responding.
 constexpr UINT kOwnerAnswerMs = 5000;
@@ -41,9 +44,11 @@ void frmMain::RegisterMarkerFormat() {
         tmrClipboardCheck.SetEnabled(false);
         return;
     }
-    g_markerText = ToAnsi(App().guid);
+    lstrcpynA(g_markerText, ToAnsi(App().guid).c_str(), sizeof(g_markerText));
     g_privateFormats[0] = RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing");
     g_privateFormats[1] = RegisterClipboardFormatA("Clipboard Viewer Ignore");
+    g_consentFormats[0] = RegisterClipboardFormatA("CanIncludeInClipboardHistory");
+    g_consentFormats[1] = RegisterClipboardFormatA("CanUploadToCloudClipboard");
 }
 
 namespace {
@@ -60,35 +65,58 @@ bool IsUnexaminedText() {
 
 // A program may announce its text and render it only when a reader asks. One that answers no
 // message would keep the reader waiting as long as it lives (Windows: 30 s, with the clipboard
-// closed to everyone): its content is marked and left unread.
+// closed to everyone): its content is left for a later tick, when it may answer.
 bool OwnerAnswers(HWND owner) {
     DWORD_PTR result = 0;
     return !owner || SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kOwnerAnswerMs, &result) != 0;
 }
 
-// On a reader's thread: one opening for the test, the marker and the read, so no other program
-// can replace the content or hold the clipboard in between. Refused, or the content replaced since
-// the tick, nothing is marked: a later tick starts a reader for what is there then.
-std::wstring ReadUnexaminedText() noexcept {
+// Inside the opening: a consent format holding 0 forbids keeping the content; one that can't be
+// read as a DWORD is no consent either.
+bool ForbidsKeeping() {
+    for (UINT format : g_consentFormats) {
+        if (!format || !IsClipboardFormatAvailable(format)) continue;
+        HANDLE data = GetClipboardData(format);
+        if (!data || GlobalSize(data) < sizeof(DWORD)) return true;
+        GlobalLockGuard lock(data);
+        DWORD allowed = 0;
+        if (!lock.Get()) return true;
+        CopyMemory(&allowed, lock.Get(), sizeof(allowed));
+        if (allowed == 0) return true;
+    }
+    return false;
+}
+
+// On a reader's thread: one opening for the test, the read and the marker, so no other program
+// can replace the content or hold the clipboard in between. The marker goes on last: a read that
+// is cut short (a close, the end of the process) leaves the content unmarked for the next start.
+ClipboardReaders::Read ReadUnexaminedText(ClipboardReaders::Handover& handover) noexcept {
+    using Outcome = ClipboardReaders::Outcome;
     try {
         const HWND owner = GetClipboardOwner();
-        const bool answers = OwnerAnswers(owner); // asked before opening: nobody waits on it
+        if (!OwnerAnswers(owner)) return {Outcome::OwnerBusy}; // asked before opening: nobody waits on it
         csGlobalAlloc block;
-        void* address = block.Alloc(g_markerText.size() + 4, false, true, false, false, false, true);
-        if (!address) return {};
-        lstrcpyA(static_cast<char*>(address), g_markerText.c_str());
+        void* address = block.Alloc(lstrlenA(g_markerText) + 4, false, true, false, false, false, true);
+        if (!address) return {Outcome::Refused};
+        lstrcpyA(static_cast<char*>(address), g_markerText);
         ClipboardLock clipboard(nullptr, g_openClipboard);
-        if (!clipboard.IsOpen()) return {};
-        if (!IsUnexaminedText() || GetClipboardOwner() != owner) return {};
-        HGLOBAL handle = block.Detach();
-        if (!SetClipboardData(g_markerFormat, handle)) {
-            GlobalFree(handle); // refused: still ours
-            return {};
+        if (!clipboard.IsOpen()) return {Outcome::Refused};
+        ClipboardReaders::Read read{Outcome::Text, GetClipboardSequenceNumber()};
+        if (!IsUnexaminedText() || GetClipboardOwner() != owner) return {Outcome::Replaced, read.sequence};
+        if (ForbidsKeeping()) return {Outcome::Private, read.sequence};
+        try {
+            read.text = TheClipboardText().ReadOpened();
+        } catch (...) {
+            read.outcome = Outcome::Failed; // marked all the same: it is not read again and again
         }
-        if (!answers) return {};
-        return TheClipboardText().ReadOpened();
+        HGLOBAL handle = block.Detach();
+        if (!handover.Mark([&] { return SetClipboardData(g_markerFormat, handle) != nullptr; })) {
+            GlobalFree(handle); // not taken: still ours
+            return {Outcome::Refused, read.sequence};
+        }
+        return read;
     } catch (...) {
-        return {}; // a failed read leaves the text empty
+        return {Outcome::Refused}; // nothing was marked
     }
 }
 } // namespace
@@ -98,23 +126,39 @@ void frmMain::tmrClipboardCheck_Timer() {
     // Before registration there is no marker to look for.
     if (g_markerFormat == 0) return;
     if (!IsUnexaminedText()) return;
+    // Content that asked to be kept nowhere is not opened again at every tick.
+    const DWORD sequence = GetClipboardSequenceNumber();
+    if (privateSequence_ && *privateSequence_ == sequence) return;
     if (!readers_) readers_ = std::make_unique<ClipboardReaders>(Handle(), kClipboardReadMessage);
-    readers_->Start(GetClipboardSequenceNumber(), ReadUnexaminedText);
+    readers_->Start(sequence, ReadUnexaminedText);
 }
 
 void frmMain::TakeClipboardReads() {
     if (!readers_) return;
-    for (ClipboardReaders::Read& read : readers_->TakeFinished()) {
-        // A reader that waited on a slow program comes back after newer content was collected.
-        if (read.serial < lastCollectedRead_) continue;
-        if (CollectLink(std::move(read.text))) lastCollectedRead_ = read.serial;
-    }
+    for (ClipboardReaders::Read& read : readers_->TakeFinished())
+        CollectRead(std::move(read));
+}
+
+// Every text a reader brings back was marked by it alone: each is collected, as it arrives.
+void frmMain::CollectRead(ClipboardReaders::Read read) {
+    if (read.outcome == ClipboardReaders::Outcome::Private) privateSequence_ = read.sequence;
+    if (read.outcome == ClipboardReaders::Outcome::Text) CollectLink(std::move(read.text));
 }
 
 bool frmMain::WaitForClipboardReads(DWORD milliseconds) {
     const bool idle = !readers_ || readers_->WaitIdle(milliseconds);
     TakeClipboardReads();
     return idle;
+}
+
+void frmMain::StopCapture() {
+    if (!readers_) return;
+    // A read that its owner finishes within a moment is kept; one still waiting after that has
+    // marked nothing, and the next start takes its content.
+    readers_->WaitIdle(kCloseReadWaitMs);
+    for (ClipboardReaders::Read& read : readers_->Close())
+        CollectRead(std::move(read));
+    readers_.reset();
 }
 
 bool frmMain::CollectLink(std::wstring text) {
@@ -127,8 +171,8 @@ bool frmMain::CollectLink(std::wstring text) {
     Step([&] {
         if (txtURLs.TextLength() != 0) text.insert(0, L"\r\n");
     });
-    Step([&] { asTextBoxAddText(txtURLs.Handle(), text); });
+    const bool appended = Step([&] { asTextBoxAddText(txtURLs.Handle(), text); });
     Step([&] { SaveURLs(true); });
     Step([&] { Sound(pcSpeakerBeep_); });
-    return true;
+    return appended;
 }

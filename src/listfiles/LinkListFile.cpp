@@ -69,22 +69,26 @@ void RecreateDataFolder() {
 }
 } // namespace
 
-bool frmMain::SaveURLs(bool silent) {
+bool frmMain::WriteURLs() {
     Err().Clear();
-    std::wstring path;
-    Step([&] { path = URLsFilePath(); });
+    listUnsaved_ = !Step([&] {
+        const std::wstring path = URLsFilePath();
+        RecreateDataFolder();
+        KeepListFileAside(path);
+        TheTextFileIO().Write(path, txtURLs.Text());
+    });
+    return !listUnsaved_;
+}
+
+bool frmMain::SaveURLs(bool silent) {
     for (;;) {
-        const bool written = Step([&] {
-            RecreateDataFolder();
-            KeepListFileAside(path);
-            TheTextFileIO().Write(path, txtURLs.Text());
-        });
-        listUnsaved_ = !written;
-        if (!written) {
-            saveRetryDelay_ = kFirstSaveRetryMs;
-            saveRetryAt_ = TickCount() + saveRetryDelay_;
-        }
-        if (silent || written) return true;
+        if (WriteURLs()) return true;
+        // Silent or not, a refused save is tried again by the ticks, from 2 s on.
+        saveRetryDelay_ = kFirstSaveRetryMs;
+        saveRetryAt_ = TickCount() + saveRetryDelay_;
+        if (silent) return true;
+        std::wstring path;
+        Step([&] { path = URLsFilePath(); });
         switch (TheErrorPrompt().Show(Err(), MB_ICONERROR | MB_ABORTRETRYIGNORE,
                                       path + L"\r\n\r\nCan't save URLs file.")) {
         case IDRETRY:
@@ -99,9 +103,7 @@ bool frmMain::SaveURLs(bool silent) {
 
 void frmMain::RetryRefusedSave() {
     if (!listUnsaved_ || TickCount() < saveRetryAt_) return;
-    const ULONGLONG next = std::min(saveRetryDelay_ * 2, kLastSaveRetryMs);
-    SaveURLs(true);
-    if (!listUnsaved_) return;
-    saveRetryDelay_ = next;
-    saveRetryAt_ = TickCount() + next;
+    if (WriteURLs()) return;
+    saveRetryDelay_ = std::min(saveRetryDelay_ * 2, kLastSaveRetryMs);
+    saveRetryAt_ = TickCount() + saveRetryDelay_;
 }

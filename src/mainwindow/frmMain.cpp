@@ -1,7 +1,6 @@
 // frmMain members: the window, its layout, list font and keys.
 #include "frmMain.h"
 
-#include "../capture/ClipboardReaders.h"
 #include "../support/Errors.h"
 #include "../support/SupportFunctions.h"
 
@@ -38,11 +37,15 @@ void frmMain::Form_Load() {
     LoadSettings();
     LoadURLs();
     // From here on an unhandled error still leaves the list on disk.
-    SetBeforeFatalExit([this] { SaveURLs(true); });
+    SetBeforeFatalExit([this] {
+        StopCapture();
+        SaveURLs(true);
+    });
     RegisterMarkerFormat();
 }
 
 void frmMain::Form_Unload(bool& cancel) {
+    StopCapture(); // a cancelled close starts the readers anew at the next tick
     if (!SaveURLs(false)) {
         cancel = true;
         return;
@@ -54,8 +57,17 @@ void frmMain::Form_Unload(bool& cancel) {
     selectAllHook_.reset();
 }
 
+bool frmMain::Form_QueryCloseNow() {
+    // Only a list saved already closes without a prompt, which nobody would be there to answer.
+    StopCapture();
+    return WriteURLs();
+}
+
 void frmMain::Form_EndSession() {
     // A dialog of ours is open: the list and the settings are kept, the window stays as it is.
+    // Nothing is read any more: the process may end at any moment from here on.
+    tmrClipboardCheck.SetEnabled(false);
+    StopCapture();
     SaveURLs(true);
     Step([&] { SaveSettings(); });
 }

@@ -1,13 +1,12 @@
 #pragma once
 // The program's only window: the link list, the clipboard timer, the options and the commands.
+#include "../capture/ClipboardReaders.h"
 #include "../support/Form.h"
 #include "../support/Wyndrel.h"
 #include "../util/csTBSelectAllHook.h"
 
-#include <cstdint>
 #include <memory>
-
-class ClipboardReaders;
+#include <optional>
 
 // System-menu command identifiers.
 enum MenuCommand : UINT {
@@ -75,6 +74,7 @@ class frmMain : public Form, private IWyndrelCallback {
     void Form_KeyDown(int& keyCode, int& shift) override;
     void Form_DpiChanged() override;
     void Form_EndSession() override;
+    bool Form_QueryCloseNow() override;
     void Form_AppMessage(UINT message) override;
 
   private:
@@ -83,8 +83,14 @@ class frmMain : public Form, private IWyndrelCallback {
     HRESULT IWyndrelCallback_WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARAM& wParam,
                                         LPARAM& lParam, LRESULT& retVal, bool& noDef);
     void TakeClipboardReads();
+    void CollectRead(ClipboardReaders::Read read);
+    // At a close or the end of the session: the reads that end within a moment are collected, and
+    // no reader marks the clipboard afterwards.
+    void StopCapture();
     // The rest of a capture once its text is read: test, append, save, beep. True when appended.
     bool CollectLink(std::wstring text);
+    // One write of the list, nothing shown; false when it was refused.
+    bool WriteURLs();
     void RetryRefusedSave();
     std::wstring URLsFilePath() const;
     void KeepListFileAside(const std::wstring& path);
@@ -101,8 +107,10 @@ class frmMain : public Form, private IWyndrelCallback {
     const wchar_t* keepListFileAs_ = nullptr;
     // A reader announces its text with this message.
     static constexpr UINT kClipboardReadMessage = WM_APP + 1;
+    static constexpr DWORD kCloseReadWaitMs = 1000;
     std::unique_ptr<ClipboardReaders> readers_;
-    std::uint64_t lastCollectedRead_ = 0;
+    // The content that a password manager asked to be kept nowhere, by its sequence number.
+    std::optional<DWORD> privateSequence_;
     // Set while the list on disk is older than the window's: a silent save was refused (another
     // program held the file). Ticks try again after 2 s, then 4, 8, ... and every minute at most.
     bool listUnsaved_ = false;

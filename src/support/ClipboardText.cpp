@@ -35,8 +35,9 @@ ClipboardText* g_replacement = nullptr;
 }
 
 ClipboardText& TheClipboardText() {
-    static ClipboardText instance;
-    return g_replacement ? *g_replacement : instance;
+    // Never destroyed: a reader may still be reading while the process ends.
+    static ClipboardText* const instance = new ClipboardText;
+    return g_replacement ? *g_replacement : *instance;
 }
 
 void SetClipboardTextForTesting(ClipboardText* replacement) {

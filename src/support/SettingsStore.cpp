@@ -5,7 +5,6 @@
 #include "Handles.h"
 
 #include <algorithm>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -18,15 +17,43 @@ struct StoredPlacement {
 // A window smaller than this shows no useful part of its contents (pixels at 96 DPI).
 constexpr int kMinimumWidth = 200, kMinimumHeight = 100;
 
-RECT WorkAreaNear(const RECT& rc) {
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, RECT*, LPARAM areas) {
     MONITORINFO mi{sizeof(mi)};
-    GetMonitorInfoW(MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &mi);
-    return mi.rcWork;
+    if (GetMonitorInfoW(monitor, &mi)) reinterpret_cast<std::vector<RECT>*>(areas)->push_back(mi.rcWork);
+    return TRUE;
+}
+
+// The work areas of the monitors, in screen coordinates.
+std::vector<RECT> WorkAreas() {
+    std::vector<RECT> areas;
+    EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
+    return areas;
+}
+
+long long Overlap(const RECT& a, const RECT& b) {
+    RECT common;
+    if (!IntersectRect(&common, &a, &b)) return 0;
+    return static_cast<long long>(common.right - common.left) * (common.bottom - common.top);
+}
+
+long long DistanceSquared(const RECT& a, const RECT& b) {
+    const long long dx = std::max({0LL, 0LL + b.left - a.right, 0LL + a.left - b.right});
+    const long long dy = std::max({0LL, 0LL + b.top - a.bottom, 0LL + a.top - b.bottom});
+    return dx * dx + dy * dy;
+}
+
+// As MonitorFromRect finds it: the area that holds most of the rectangle, else the closest.
+RECT NearestArea(const RECT& rc, const std::vector<RECT>& areas) {
+    return *std::min_element(areas.begin(), areas.end(), [&](const RECT& a, const RECT& b) {
+        const long long overlapA = Overlap(rc, a), overlapB = Overlap(rc, b);
+        if (overlapA != overlapB) return overlapA > overlapB;
+        return DistanceSquared(rc, a) < DistanceSquared(rc, b);
+    });
 }
 } // namespace
 
-RECT FitPlacement(const RECT& stored, POINT workspaceOffset, SIZE minimum,
-                  const std::function<RECT(const RECT&)>& workAreaNear) {
+RECT FitPlacement(const RECT& stored, POINT workspaceOffset, SIZE minimum, const std::vector<RECT>& workAreas) {
+    if (workAreas.empty()) return stored;
     // In 64 bits: a stored rectangle may hold any numbers. A far-off position is pulled in first:
     // still far off, but no longer near the limits of a LONG.
     const auto clampFar = [](long long v) { return static_cast<LONG>(std::clamp(v, -(1LL << 28), 1LL << 28)); };
@@ -36,7 +63,17 @@ RECT FitPlacement(const RECT& stored, POINT workspaceOffset, SIZE minimum,
     const LONG left = clampFar(static_cast<long long>(stored.left) + workspaceOffset.x);
     const LONG top = clampFar(static_cast<long long>(stored.top) + workspaceOffset.y);
     RECT rc{left, top, left + std::max(width, 1L), top + std::max(height, 1L)};
-    const RECT area = workAreaNear(rc);
+    const auto toWorkspace = [&](const RECT& r) {
+        return RECT{r.left - workspaceOffset.x, r.top - workspaceOffset.y, r.right - workspaceOffset.x,
+                    r.bottom - workspaceOffset.y};
+    };
+    // Wholly on the work areas (across two monitors, say) and not too small: kept as it is.
+    long long covered = 0;
+    for (const RECT& area : workAreas)
+        covered += Overlap(rc, area);
+    if (width >= minimum.cx && height >= minimum.cy && covered == static_cast<long long>(width) * height)
+        return toWorkspace(rc);
+    const RECT area = NearestArea(rc, workAreas);
     const LONG areaWidth = area.right - area.left, areaHeight = area.bottom - area.top;
     const LONG w = std::clamp(width, std::min(minimum.cx, areaWidth), areaWidth);
     const LONG h = std::clamp(height, std::min(minimum.cy, areaHeight), areaHeight);
@@ -50,9 +87,7 @@ RECT FitPlacement(const RECT& stored, POINT workspaceOffset, SIZE minimum,
         const LONG t = std::clamp(rc.top, area.top, area.bottom - h);
         rc = RECT{l, t, l + w, t + h};
     }
-    // Back into workspace coordinates, once.
-    return RECT{rc.left - workspaceOffset.x, rc.top - workspaceOffset.y, rc.right - workspaceOffset.x,
-                rc.bottom - workspaceOffset.y};
+    return toWorkspace(rc); // back into workspace coordinates, once
 }
 
 SettingsStore::SettingsStore(const Application& app)
@@ -142,7 +177,7 @@ void SettingsStore::LoadWindowPlacement(const std::wstring& section, const std::
     const POINT offset{primary.rcWork.left - primary.rcMonitor.left, primary.rcWork.top - primary.rcMonitor.top};
     const UINT dpi = form.Dpi();
     const SIZE minimum{MulDiv(kMinimumWidth, static_cast<int>(dpi), 96), MulDiv(kMinimumHeight, static_cast<int>(dpi), 96)};
-    const RECT normal = FitPlacement(stored.normal, offset, minimum, WorkAreaNear);
+    const RECT normal = FitPlacement(stored.normal, offset, minimum, WorkAreas());
     const bool maximised = stored.showCommand == SW_SHOWMAXIMIZED;
     WINDOWPLACEMENT wp{sizeof(wp)};
     GetWindowPlacement(form.Handle(), &wp);

@@ -7,17 +7,17 @@
 
 #include <windows.h>
 
-#include <functional>
+#include <vector>
 
 class Form;
 
 // Fits a stored normal rectangle to a desktop. It is in workspace coordinates, which a taskbar at
 // the top or the left of the primary monitor moves by workspaceOffset from screen coordinates;
-// workAreaNear gives the work area (screen coordinates) of the monitor nearest to a rectangle.
-// Larger than that area it is shrunk to it, smaller than minimum enlarged, off it moved onto it.
-// The result is in workspace coordinates again.
-RECT FitPlacement(const RECT& stored, POINT workspaceOffset, SIZE minimum,
-                  const std::function<RECT(const RECT&)>& workAreaNear);
+// workAreas are the monitors' work areas (screen coordinates). A rectangle wholly on them and not
+// smaller than minimum stays as it is; any other is fitted to the work area nearest to it: larger
+// than that area shrunk to it, smaller than minimum enlarged, off it moved onto it. The result is
+// in workspace coordinates again.
+RECT FitPlacement(const RECT& stored, POINT workspaceOffset, SIZE minimum, const std::vector<RECT>& workAreas);
 
 class SettingsStore {
   public:

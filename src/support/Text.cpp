@@ -81,6 +81,12 @@ std::wstring FromAnsi(std::string_view text) {
     return out;
 }
 
+bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::wstring& out) {
+    if (Widen(codePage, MB_ERR_INVALID_CHARS, bytes, out)) return true;
+    Widen(codePage, 0, bytes, out);
+    return false;
+}
+
 bool TryFromUtf8(std::string_view bytes, std::wstring& out) {
     return Widen(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, out);
 }

@@ -8,6 +8,9 @@ bool TryToAnsi(std::wstring_view text, std::string& out);
 // Throws when a character has no place in the ANSI code page.
 std::string ToAnsi(std::wstring_view text);
 std::wstring FromAnsi(std::string_view text);
+// Text in a code page (CP_ACP for the ANSI one); false when bytes had no character there (a cut
+// double-byte character) and were replaced.
+bool DecodeCodePage(unsigned codePage, std::string_view bytes, std::wstring& out);
 std::string ToUtf8(std::wstring_view text);
 // Strict: invalid UTF-8 gives false and leaves out untouched.
 bool TryFromUtf8(std::string_view bytes, std::wstring& out);

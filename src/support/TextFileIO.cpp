@@ -10,6 +10,7 @@
 
 namespace {
 WriteFileFunction g_writeFile = WriteFile;
+UINT g_ansiCodePage = CP_ACP;
 // How often a refused replace is tried again, 10 ms apart.
 constexpr int kReplaceAttempts = 10;
 
@@ -110,10 +111,11 @@ std::wstring Decode(std::string_view bytes, bool& replaced) {
         replaced = invalid > 0;
         return text;
     }
-    // Read as ANSI although it holds valid UTF-8 too: the guess may be wrong, so the file as it
-    // was is kept like a damaged one.
-    replaced = multiByte > 0;
-    return FromAnsi(bytes);
+    // Read as ANSI although it holds valid UTF-8 too, the guess may be wrong; with bytes that the
+    // code page has no character for, it is damaged. Either way the file as it was is kept aside.
+    std::wstring ansi;
+    replaced = !DecodeCodePage(g_ansiCodePage, bytes, ansi) || multiByte > 0;
+    return ansi;
 }
 
 bool IsHex(std::wstring_view text) {
@@ -150,6 +152,10 @@ std::wstring TemporaryName(const std::wstring& path) {
 
 void SetWriteFileForTesting(WriteFileFunction writeFile) {
     g_writeFile = writeFile ? writeFile : WriteFile;
+}
+
+void SetAnsiCodePageForTesting(UINT codePage) {
+    g_ansiCodePage = codePage;
 }
 
 bool IsTemporaryFileOf(const std::wstring& path, const std::wstring& fileName) {

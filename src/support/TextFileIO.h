@@ -33,3 +33,6 @@ bool IsTemporaryFileOf(const std::wstring& path, const std::wstring& fileName);
 // half-way); null restores it.
 using WriteFileFunction = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 void SetWriteFileForTesting(WriteFileFunction writeFile);
+// Reads files without a mark in this code page instead of the ANSI one (tests: a double-byte
+// code page); CP_ACP restores it.
+void SetAnsiCodePageForTesting(UINT codePage);

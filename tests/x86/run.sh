@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The whole suite on the 32-bit build. These machines run 64-bit code only, so an i386 Debian root
-# (build/i386-root, made once and kept) holds a 32-bit Wine, and qemu-user from bookworm-backports
-# runs it, registered in binfmt_misc for i386 programs while this script runs. The host's Wine and
-# its dpkg architectures are never touched. Mounts and the binfmt entry are undone at the end.
+# The whole suite on the 32-bit build, its set-up included. These machines run 64-bit code only, so
+# an i386 Debian root (build/i386-root, made once and kept) holds a 32-bit Wine, and qemu-user from
+# bookworm-backports runs it, registered in binfmt_misc for i386 programs while this script runs.
+# The host's Wine and its dpkg architectures are never touched. Mounts and the binfmt entry are
+# undone at the end.
 # Usage (as root, from ./quenlit test x86): tests/x86/run.sh <project root> <display>
 set -uo pipefail
 root=$1
@@ -141,5 +142,6 @@ done
 run dpi bash "$root/tests/dpi.sh" "$build/tests/mainwindow_tests.exe"
 run e2e bash "$root/tests/e2e/e2e.sh" "$build/Quenlit.exe" "$build/e2e"
 run hermetic bash "$root/tests/hermetic.sh" "$build/tests" "$build/Quenlit.exe"
+run setup bash "$root/tests/setup.sh" "$build/Quenlit.exe" "$build/setup"
 echo "x86: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
