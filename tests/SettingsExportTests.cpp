@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "startup/modMain.h"
 #include "support/SettingsStore.h"
 #include "support/SupportFunctions.h"
 
@@ -83,7 +84,7 @@ TEST_F(MainWindowTest, AMinimizedStartTakesNoFocusAndARestoreShowsWhereTheWindow
             if (maximized) ShowWindow(form->Handle(), SW_MAXIMIZE);
             ASSERT_TRUE(form->Unload());
         }
-        Form::SetStartShowCommand(SW_SHOWMINNOACTIVE); // the start at sign-in
+        BeginProcess(SW_SHOWMINNOACTIVE); // the start at sign-in, as wWinMain takes it
         auto form = Open();
         form->Show();
         EXPECT_TRUE(IsIconic(form->Handle()));

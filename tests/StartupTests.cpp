@@ -136,7 +136,7 @@ TEST(DllPlanting, AfterTheRestrictionADllBesideTheProgramIsNeverLoaded) {
     if (before) FreeLibrary(before);
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ran.c_str()));
     DeleteFileW(ran.c_str());
-    RestrictDllLoadsToSystem32();
+    BeginProcess(SW_SHOWNORMAL); // the program's first steps, as wWinMain takes them
     EXPECT_EQ(nullptr, LoadLibraryW(name.c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(ran.c_str()));
     HMODULE system = LoadLibraryW(L"version.dll"); // System32's own still loads

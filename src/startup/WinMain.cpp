@@ -18,11 +18,9 @@ void __verbose_terminate_handler() {
 #endif
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-    RestrictDllLoadsToSystem32();
+    BeginProcess(showCommand);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     Form::SetQuitWhenLastFormCloses(true);
-    // A shortcut set to "Minimized", start /min, the start at sign-in: the window starts out of the way.
-    Form::SetStartShowCommand(showCommand);
     Guarded(0, [] {
         Main();
         return 0;

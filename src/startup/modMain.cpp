@@ -2,6 +2,7 @@
 
 #include "../mainwindow/frmMain.h"
 #include "../support/Application.h"
+#include "../support/Form.h"
 #include "../support/InstanceGuard.h"
 #include "../support/MessageBox.h"
 #include "../support/SupportFunctions.h"
@@ -22,12 +23,13 @@ bool IsWordSeparator(wchar_t c) {
 }
 } // namespace
 
-void RestrictDllLoadsToSystem32() {
+void BeginProcess(int showCommand) {
     // Looked up at run time: Windows 7 without its update lacks it.
     using SetDirectories = BOOL(WINAPI*)(DWORD);
     const auto set = reinterpret_cast<SetDirectories>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
     if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    Form::SetStartShowCommand(showCommand);
 }
 
 void Main() {
