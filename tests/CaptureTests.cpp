@@ -475,12 +475,14 @@ TEST_F(MainWindowTest, AProgramThatRendersItsTextLateIsCollectedOnceWhileTheWind
 }
 
 TEST_F(MainWindowTest, AReadUnderWayAtACloseIsCollectedOrLeftUnmarkedForTheNextStart) {
+    // The close waits a second for the readers: an owner that renders well within it is collected,
+    // one that renders long after is left unmarked. Either way what is marked is in the list.
     const struct {
         const char* what;
         DWORD renderMs;
         bool collectedAtClose;
     } cases[] = {
-        {"rendered within the close's second", 1500, true},
+        {"rendered within the close's second", 1000, true},
         {"rendered after it: the next start takes it", 4000, false},
     };
     for (const auto& c : cases) {
@@ -494,10 +496,11 @@ TEST_F(MainWindowTest, AReadUnderWayAtACloseIsCollectedOrLeftUnmarkedForTheNextS
         const ULONGLONG closed = GetTickCount64();
         PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(PumpUntil([&] { return !form->IsLoaded(); }, 3000));
-        EXPECT_LT(GetTickCount64() - closed, 1800u); // never the owner's whole time
-        EXPECT_EQ(Stored(c.collectedAtClose ? "https://slow.example/" : ""), ReadBytes(ListFile()));
-        EXPECT_EQ(c.collectedAtClose, IsClipboardFormatAvailable(MarkerFormat()) != FALSE);
-        if (c.collectedAtClose) continue;
+        EXPECT_LT(GetTickCount64() - closed, 2500u); // never the owner's whole time
+        const bool marked = IsClipboardFormatAvailable(MarkerFormat()) != FALSE;
+        EXPECT_EQ(c.collectedAtClose, marked);
+        EXPECT_EQ(Stored(marked ? "https://slow.example/" : ""), ReadBytes(ListFile()));
+        if (marked) continue;
         Sleep(c.renderMs); // the abandoned read ends: it must mark nothing
         EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
         auto next = Open();

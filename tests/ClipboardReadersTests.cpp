@@ -65,23 +65,3 @@ TEST_F(WaitingReads, FourReadersWaitAtOnceAFifthIsRefusedAndEachReadArrivesOnceA
     EXPECT_TRUE(readers.TakeFinished().empty());
     EXPECT_TRUE(readers.Start(99, WaitingRead)) << "room again";
 }
-
-TEST_F(WaitingReads, TheCloseHandsOverWhatFinishedAndNoReaderMarksAfterIt) {
-    auto readers = std::make_unique<ClipboardReaders>(nullptr, WM_APP);
-    ASSERT_TRUE(readers->Start(1, WaitingRead));
-    while (g_begun < 1)
-        Sleep(10);
-    SetEvent(g_release[0]);
-    ASSERT_TRUE(readers->WaitIdle(5000));
-    EXPECT_EQ(1u, readers->Close().size()); // a finished read is handed over at the close
-    EXPECT_FALSE(readers->Start(2, WaitingRead));
-
-    readers = std::make_unique<ClipboardReaders>(nullptr, WM_APP);
-    ASSERT_TRUE(readers->Start(1, WaitingRead));
-    while (g_begun < 2)
-        Sleep(10);
-    readers.reset(); // closed while its reader waits
-    SetEvent(g_release[1]);
-    Sleep(300);
-    EXPECT_EQ(1, g_marked.load()) << "the abandoned read marked the clipboard";
-}
