@@ -17,37 +17,21 @@ ClipboardReaders::Read WaitingRead(ClipboardReaders::Handover& handover) {
     if (handover.Mark([] { return true; })) ++g_marked;
     return {ClipboardReaders::Outcome::Text, static_cast<DWORD>(n), L"read " + std::to_wstring(n)};
 }
-
-struct WaitingReads : ::testing::Test {
-    void SetUp() override {
-        g_begun = g_marked = 0;
-        for (HANDLE& event : g_release)
-            event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    }
-    void TearDown() override {
-        for (HANDLE event : g_release)
-            SetEvent(event);
-        Sleep(200); // the readers let go of the events
-        for (HANDLE event : g_release)
-            CloseHandle(event);
-    }
-    // Starts reads for new content until the readers' limit, each once the one before has waited.
-    void FillReaders(ClipboardReaders& readers) {
-        for (DWORD sequence = 1; sequence <= ClipboardReaders::kMaxReaders; ++sequence) {
-            EXPECT_TRUE(readers.Start(sequence, WaitingRead)) << sequence;
-            EXPECT_FALSE(readers.Start(sequence, WaitingRead)) << "the same content twice";
-            EXPECT_FALSE(readers.Start(sequence + 100, WaitingRead)) << "before the patience is up";
-            while (g_begun < static_cast<int>(sequence))
-                Sleep(10);
-            Sleep(ClipboardReaders::kPatienceMs + 50);
-        }
-    }
-};
 } // namespace
 
-TEST_F(WaitingReads, FourReadersWaitAtOnceAFifthIsRefusedAndEachReadArrivesOnceAsItFinishes) {
+TEST(ClipboardReaders, FourReadersWaitAtOnceAFifthIsRefusedAndEachReadArrivesOnceAsItFinishes) {
+    for (HANDLE& event : g_release)
+        event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ClipboardReaders readers(nullptr, WM_APP);
-    FillReaders(readers);
+    // Reads of new content up to the limit, each once the one before has waited its patience.
+    for (DWORD sequence = 1; sequence <= ClipboardReaders::kMaxReaders; ++sequence) {
+        EXPECT_TRUE(readers.Start(sequence, WaitingRead)) << sequence;
+        EXPECT_FALSE(readers.Start(sequence, WaitingRead)) << "the same content twice";
+        EXPECT_FALSE(readers.Start(sequence + 100, WaitingRead)) << "before the patience is up";
+        while (g_begun < static_cast<int>(sequence))
+            Sleep(10);
+        Sleep(ClipboardReaders::kPatienceMs + 50);
+    }
     EXPECT_FALSE(readers.Start(99, WaitingRead)) << "a fifth reader";
     EXPECT_EQ(static_cast<int>(ClipboardReaders::kMaxReaders), g_begun.load());
     // They finish last first: that is the order they arrive in.
@@ -64,4 +48,9 @@ TEST_F(WaitingReads, FourReadersWaitAtOnceAFifthIsRefusedAndEachReadArrivesOnceA
     EXPECT_TRUE(readers.WaitIdle(1000));
     EXPECT_TRUE(readers.TakeFinished().empty());
     EXPECT_TRUE(readers.Start(99, WaitingRead)) << "room again";
+    for (HANDLE event : g_release)
+        SetEvent(event);
+    Sleep(200); // the last reader lets go of its event
+    for (HANDLE event : g_release)
+        CloseHandle(event);
 }
