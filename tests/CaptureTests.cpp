@@ -35,7 +35,7 @@ TEST_F(MainWindowTest, CollectsEachCopiedLinkOnceAndSavesIt) {
 
     PutClipboardText(L"https://a.example/"); // a new copy of the same link counts again
     Capture(*form);
-    PutClipboardText(L"https://пример.рф/б");
+    PutClipboardText(L"https://пример.рф/б\r\n"); // an editor's whole line: kept without its break
     Capture(*form);
     EXPECT_EQ(L"https://a.example/\r\nhttps://a.example/\r\nhttps://пример.рф/б", form->txtURLs.Text());
     EXPECT_EQ(Stored("https://a.example/\r\nhttps://a.example/\r\nhttps://"
@@ -48,7 +48,7 @@ TEST_F(MainWindowTest, CollectsEachCopiedLinkOnceAndSavesIt) {
 TEST_F(MainWindowTest, TextsThatAreNotLinksAreTaggedButNotCollected) {
     auto form = Open();
     for (const wchar_t* text :
-         {L"plain words", L"https://a.example/\r\n", L"https://a.example/\r\nhttps://b.example/",
+         {L"plain words", L"Re: hello", L"https://a.example/\r\n\r\n", L"https://a.example/\r\nhttps://b.example/",
           L"file:///C:/x.txt", L"FILE://server/x", L"\thttps://a.example/"}) {
         PutClipboardText(text);
         Capture(*form);
@@ -93,10 +93,11 @@ BOOL WINAPI CountingOpenClipboard(HWND owner) {
     return OpenClipboard(owner);
 }
 
-// A link with one more format beside it, holding these bytes.
-void PutMarkedLink(const std::wstring& link, const char* format, const std::string& bytes) {
+// A link with one more format beside it, holding these bytes, and another holding a DWORD 0.
+void PutMarkedLink(const std::wstring& link, const char* format, const std::string& bytes, const char* forbidding) {
     OpenClipboard(nullptr);
     SetClipboardText(link);
+    if (forbidding) SetClipboardData(RegisterClipboardFormatA(forbidding), GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 4));
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
     memcpy(GlobalLock(block), bytes.data(), bytes.size());
     GlobalUnlock(block);
@@ -115,6 +116,7 @@ TEST_F(MainWindowTest, PicturesAndPrivateContentAreNeitherTaggedNorRead) {
         const char* format;
         std::string bytes;
         bool kept;
+        const char* alsoForbidding = nullptr;
     } marks[] = {
         {"ExcludeClipboardContentFromMonitorProcessing", "\1\0\0\0"s, false}, // its presence alone
         {"Clipboard Viewer Ignore", "\1\0\0\0"s, false},
@@ -123,13 +125,14 @@ TEST_F(MainWindowTest, PicturesAndPrivateContentAreNeitherTaggedNorRead) {
         {"CanIncludeInClipboardHistory", "\1\0"s, false}, // too short for a DWORD: no consent
         {"CanIncludeInClipboardHistory", "\1\0\0\0"s, true},
         {"CanUploadToCloudClipboard", "\1\0\0\0"s, true},
+        {"CanIncludeInClipboardHistory", "\1\0\0\0"s, false, "CanUploadToCloudClipboard"}, // either forbids
     };
     std::wstring expected;
     for (const auto& mark : marks) {
         SCOPED_TRACE(testing::Message() << mark.format << " of " << mark.bytes.size() << " bytes, "
                                         << int(mark.bytes[0]));
         const std::wstring link = L"https://" + std::to_wstring(&mark - marks) + L".example/";
-        PutMarkedLink(link, mark.format, mark.bytes);
+        PutMarkedLink(link, mark.format, mark.bytes, mark.alsoForbidding);
         g_opens = 0;
         SetOpenClipboardForTesting(CountingOpenClipboard);
         ScopeExit restore([] { SetOpenClipboardForTesting(nullptr); });
@@ -145,8 +148,7 @@ TEST_F(MainWindowTest, PicturesAndPrivateContentAreNeitherTaggedNorRead) {
 
 TEST_F(MainWindowTest, ContentHeldOpenByAnotherProgramIsTakenOnceItIsReleased) {
     auto form = Open();
-    PutClipboardText(L"https://held.example/");
-    auto holder = std::make_unique<ClipboardHolder>();
+    auto holder = std::make_unique<ClipboardHolder>(INFINITE, L"https://held.example/");
     Capture(*form);
     Capture(*form);
     EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat()));
@@ -215,7 +217,7 @@ namespace {
 struct WatchingReader : ClipboardText {
     int reads = 0;
     bool taggedAtRead = false;
-    std::wstring ReadOpened() override {
+    std::optional<std::wstring> ReadOpened() override {
         ++reads;
         taggedAtRead = IsClipboardFormatAvailable(MarkerFormat()) != FALSE;
         return ClipboardText::ReadOpened();
@@ -317,10 +319,47 @@ TEST_F(MainWindowTest, EveryLinkArrivesOnceAndInOrderWhileAnotherWatcherHoldsThe
 }
 
 namespace {
+// One program copies links one after another, this far apart, from a window of its own.
+struct Burst {
+    int links;
+    DWORD apartMs;
+    static std::wstring Link(int i) { return L"https://burst.example/" + std::to_wstring(i); }
+};
+DWORD WINAPI CopyBurst(void* param) {
+    const auto* burst = static_cast<const Burst*>(param);
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    for (int i = 0; i < burst->links; ++i) {
+        for (int attempt = 0; !OpenClipboard(window) && attempt < 400; ++attempt)
+            Sleep(1);
+        SetClipboardText(Burst::Link(i));
+        CloseClipboard();
+        PumpFor(burst->apartMs); // answering what the clipboard sends it
+    }
+    DestroyWindow(window);
+    return 0;
+}
+} // namespace
+
+TEST_F(MainWindowTest, LinksCopiedOneAfterAnotherFasterThanTheTickAreEachCollectedOnceInOrder) {
+    auto form = Open();
+    Burst burst{20, 100};
+    std::wstring expected;
+    for (int i = 0; i < burst.links; ++i)
+        expected += (i ? L"\r\n" : L"") + Burst::Link(i);
+    HANDLE copier = CreateThread(nullptr, 0, CopyBurst, &burst, 0, nullptr);
+    PumpUntil([&] { return form->txtURLs.Text() == expected; }, 15000);
+    WaitForSingleObject(copier, INFINITE);
+    CloseHandle(copier);
+    PumpFor(300);
+    EXPECT_EQ(expected, form->txtURLs.Text());
+    EXPECT_EQ(Stored(ToUtf8(expected)), ReadBytes(ListFile()));
+}
+
+namespace {
 // A user-interface thread that loses the processor for a moment in the middle of a capture, as
 // on a busy machine: other programs get their turn at the clipboard there.
 struct PreemptedReader : ClipboardText {
-    std::wstring ReadOpened() override {
+    std::optional<std::wstring> ReadOpened() override {
         Sleep(30);
         return ClipboardText::ReadOpened();
     }
@@ -422,6 +461,12 @@ TEST_F(MainWindowTest, ALinkWhoseSaveAnotherProgramRefusedIsWrittenOnceItLetsGo)
         form->clock += 60000;
         form->tmrClipboardCheck_Timer();
         EXPECT_EQ(Stored("https://a.example/\r\nhttps://b.example/\r\nhttps://c.example/"), ReadBytes(ListFile()));
+        const int written = g_writes;
+        for (int minute = 0; minute < 3; ++minute) {
+            form->clock += 60000;
+            form->tmrClipboardCheck_Timer();
+        }
+        EXPECT_EQ(written, g_writes) << "a list saved is not written again";
     }
 }
 
@@ -481,9 +526,11 @@ TEST_F(MainWindowTest, AReadUnderWayAtACloseIsCollectedOrLeftUnmarkedForTheNextS
         const char* what;
         DWORD renderMs;
         bool collectedAtClose;
+        bool endSession = false;
     } cases[] = {
         {"rendered within the close's second", 1000, true},
         {"rendered after it: the next start takes it", 4000, false},
+        {"the session ends with a dialog open", 1000, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -494,8 +541,13 @@ TEST_F(MainWindowTest, AReadUnderWayAtACloseIsCollectedOrLeftUnmarkedForTheNextS
         form->tmrClipboardCheck_Timer();
         PumpFor(500);
         const ULONGLONG closed = GetTickCount64();
-        PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
-        EXPECT_TRUE(PumpUntil([&] { return !form->IsLoaded(); }, 3000));
+        if (c.endSession) {
+            Form::ModalLoop dialog;
+            SendMessageW(form->Handle(), WM_ENDSESSION, TRUE, 0);
+        } else {
+            PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+            EXPECT_TRUE(PumpUntil([&] { return !form->IsLoaded(); }, 3000));
+        }
         EXPECT_LT(GetTickCount64() - closed, 2500u); // never the owner's whole time
         const bool marked = IsClipboardFormatAvailable(MarkerFormat()) != FALSE;
         EXPECT_EQ(c.collectedAtClose, marked);
@@ -508,16 +560,22 @@ TEST_F(MainWindowTest, AReadUnderWayAtACloseIsCollectedOrLeftUnmarkedForTheNextS
     }
 }
 
-TEST_F(MainWindowTest, AProgramBusyAfterCopyingHasItsLinkCollectedOnceWhenItAnswers) {
+TEST_F(MainWindowTest, AProgramBusyAfterCopyingOrFailingToRenderHasItsLinkCollectedOnceWhenItAnswers) {
     // Answering no message for a moment is waited for within one tick's read; for seconds (a
-    // spreadsheet recalculating), later ticks look again until it answers.
-    for (const DWORD busyMs : {1000u, 7000u}) {
-        SCOPED_TRACE(testing::Message() << "busy " << busyMs << " ms");
+    // spreadsheet recalculating), or a render that failed, later ticks look again.
+    const struct {
+        const char* what;
+        DWORD busyMs;
+        int failedRenders;
+    } cases[] = {{"busy for a second", 1000, 0}, {"busy for seven", 7000, 0}, {"its first render fails", 0, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         DeleteFileW(ListFile().c_str());
         auto form = Open();
-        DelayedTextOwner busy(L"https://busy.example/", busyMs < 5000 ? 100 : 0, true, busyMs);
-        if (busyMs < 5000) Capture(*form);
-        EXPECT_TRUE(PumpUntil([&] { return form->txtURLs.TextLength() > 0; }, busyMs < 5000 ? 0 : 20000));
+        DelayedTextOwner busy(L"https://busy.example/", c.busyMs < 5000 ? 100 : 0, true, c.busyMs, c.failedRenders);
+        const bool withinOneRead = c.busyMs == 1000;
+        if (withinOneRead) Capture(*form);
+        EXPECT_TRUE(PumpUntil([&] { return form->txtURLs.TextLength() > 0; }, withinOneRead ? 0 : 20000));
         PumpFor(1000);
         EXPECT_EQ(L"https://busy.example/", form->txtURLs.Text());
         EXPECT_EQ(1u, form->beeps.size());

@@ -4,10 +4,15 @@
 
 using namespace std::string_literals;
 
-TEST(IsLinkText, AcceptsOneLineWebAddressesIncludingNonAscii) {
-    EXPECT_TRUE(IsLinkText(L"https://example.com/a?b=c#d", true, false));
-    EXPECT_TRUE(IsLinkText(L"http://пример.рф/путь/страница", true, false));
-    EXPECT_TRUE(IsLinkText(L"mailto:someone@example.com", true, false));
+TEST(IsLinkText, AcceptsOneLineLinksIncludingNonAsciiAndOneFinalLineBreak) {
+    for (const wchar_t* link :
+         {L"https://example.com/a?b=c#d", L"http://пример.рф/путь/страница", L"mailto:someone@example.com",
+          L"magnet:?xt=urn:btih:c12fe1", L"tel:+4930123456", L"ftp://files.example/a", L"steam://run/10",
+          L"https://a.example/\r\n", L"https://a.example/\n", L"https://a.example/\r"}) {
+        EXPECT_TRUE(IsLinkText(link, true, false)) << link;
+    }
+    EXPECT_EQ(L"https://a.example/", WithoutFinalLineBreak(L"https://a.example/\r\n"));
+    EXPECT_EQ(L"https://a.example/\n", WithoutFinalLineBreak(L"https://a.example/\n\r"));
 }
 
 TEST(IsLinkText, RefusesTextsThatAreNotUrls) {
@@ -15,6 +20,11 @@ TEST(IsLinkText, RefusesTextsThatAreNotUrls) {
     EXPECT_FALSE(IsLinkText(L"", true, true));
     EXPECT_FALSE(IsLinkText(L"just some words", true, false));
     EXPECT_FALSE(IsLinkText(L"example.com", true, false));
+    // The platform takes any letters or digits before a colon for a scheme.
+    for (const wchar_t* text : {L"Re: meeting at 10", L"Note: buy milk", L"Error: file not found", L"12:30",
+                                L"std::vector", L"1st:place", L"Re:\u00A0hello"}) {
+        EXPECT_FALSE(IsLinkText(text, true, false)) << text;
+    }
 }
 
 TEST(IsLinkText, FileLinksFollowTheOptionInAnyLetterCase) {
@@ -28,8 +38,8 @@ TEST(IsLinkText, FileLinksFollowTheOptionInAnyLetterCase) {
 }
 
 TEST(IsLinkText, RefusesLineBreaksTabsAndNulAnywhere) {
-    EXPECT_FALSE(IsLinkText(L"https://a.example/\r\n", true, false));
-    EXPECT_FALSE(IsLinkText(L"https://a.example/\n", true, false));
+    EXPECT_FALSE(IsLinkText(L"https://a.example/\r\n\r\n", true, false));
+    EXPECT_FALSE(IsLinkText(L"https://a.example/\n\n", true, false));
     EXPECT_FALSE(IsLinkText(L"\r\nhttps://a.example/", true, false));
     EXPECT_FALSE(IsLinkText(L"https://a.example/\rx", true, false));
     EXPECT_FALSE(IsLinkText(L"https://a.example/\r\nhttps://b.example/", true, false));

@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "capture/ClipboardWatcher.h"
 #include "support/SettingsStore.h"
 #include "support/Errors.h"
 #include "support/Text.h"
@@ -65,11 +66,16 @@ TEST_F(MainWindowTest, AWriteProtectedFileAtClosingOffersAbortRetryIgnore) {
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKey().c_str(), 0, KEY_READ, &key));
     {
         ScriptedBoxes boxes({IDRETRY});
-        boxes.onShow = [&](size_t) { SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_NORMAL); };
+        boxes.onShow = [&](size_t) {
+            SetFileAttributesW(ListFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+            PutClipboardText(L"https://during-the-prompt.example/");
+            PumpFor(600); // the prompt's own loop runs the timer
+        };
         EXPECT_TRUE(form->Unload());
         EXPECT_EQ(1u, boxes.Seen().size());
     }
     EXPECT_EQ(Stored("https://kept.example/"), ReadBytes(ListFile()));
+    EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat())) << "marked by a capture the close had stopped";
 }
 
 TEST_F(MainWindowTest, IgnoreClosesAndStillStoresTheSettings) {
@@ -299,10 +305,15 @@ TEST_F(MainWindowTest, AnUnhandledErrorSavesTheListBeforeItIsReported) {
     auto form = Open();
     form->txtURLs.SetText(L"typed, never lost");
     std::string atReport;
-    SetFatalReporterForTesting([&](HRESULT, const std::wstring&) { atReport = ReadBytes(ListFile()); });
+    SetFatalReporterForTesting([&](HRESULT, const std::wstring&) {
+        atReport = ReadBytes(ListFile());
+        PutClipboardText(L"https://during-the-report.example/");
+        PumpFor(600); // the report's message box runs the timer
+    });
     Guarded(0, []() -> int { throw AppError{E_FAIL, L"something broke"}; });
     SetFatalReporterForTesting(nullptr);
     EXPECT_EQ(Stored("typed, never lost"), atReport);
+    EXPECT_FALSE(IsClipboardFormatAvailable(MarkerFormat())) << "marked, and then the program ends";
 }
 
 TEST_F(MainWindowTest, AfterACrashOneStartAndCloseLeaveOnlyTheList) {

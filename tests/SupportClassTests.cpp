@@ -222,8 +222,8 @@ TEST(SettingsStore, AFittedPlacementStaysInWorkspaceCoordinates) {
 }
 
 TEST(SettingsStore, APlacementAcrossTwoMonitorsIsKeptAndOnlyWhatLiesOffThemIsFitted) {
-    // The primary monitor, and a second one to its right whose work area is shorter.
-    const std::vector<RECT> areas{{0, 0, 1200, 900}, {1200, 100, 2400, 800}};
+    // The primary monitor, a second one to its right whose work area is shorter, a third below it.
+    const std::vector<RECT> areas{{0, 0, 1200, 900}, {1200, 100, 2400, 800}, {0, 900, 1200, 1800}};
     const struct {
         const char* what;
         RECT stored, fitted;
@@ -234,6 +234,7 @@ TEST(SettingsStore, APlacementAcrossTwoMonitorsIsKeptAndOnlyWhatLiesOffThemIsFit
         {"across both, below the second's work area", {600, 200, 2000, 850}, {1200, 150, 2400, 800}},
         {"wider than both", {-10, 0, 2500, 500}, {0, 0, 1200, 500}},
         {"off to the right", {2600, 300, 3000, 600}, {2000, 300, 2400, 600}},
+        {"left of the lower of two stacked", {-600, 1300, -200, 1600}, {0, 1300, 400, 1600}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

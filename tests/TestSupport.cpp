@@ -242,8 +242,10 @@ DWORD WINAPI ClipboardMonitor::Run(void* param) {
     return 0;
 }
 
-DelayedTextOwner::DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped, DWORD busyMs)
+DelayedTextOwner::DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped, DWORD busyMs,
+                                   int failedRenders)
     : text_(std::move(text)), renderMs_(renderMs), hideFromShipped_(hideFromShipped), busyMs_(busyMs),
+      failedRenders_(failedRenders),
       ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
     WaitForSingleObject(ready_, INFINITE);
@@ -260,6 +262,10 @@ LRESULT CALLBACK DelayedTextOwner::WindowProc(HWND window, UINT message, WPARAM 
     if (message != WM_RENDERFORMAT || wParam != CF_UNICODETEXT)
         return DefWindowProcW(window, message, wParam, lParam);
     auto* self = reinterpret_cast<DelayedTextOwner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self->failedRenders_ > 0) {
+        --self->failedRenders_;
+        return 0;
+    }
     // Fetching the text from elsewhere (a bridge to another machine), it answers messages meanwhile.
     const ULONGLONG end = GetTickCount64() + self->renderMs_;
     for (ULONGLONG now; (now = GetTickCount64()) < end;) {
@@ -375,8 +381,8 @@ void ClickButton(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-ClipboardHolder::ClipboardHolder(DWORD holdMs)
-    : holdMs_(holdMs), opened_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+ClipboardHolder::ClipboardHolder(DWORD holdMs, std::wstring text)
+    : holdMs_(holdMs), text_(std::move(text)), opened_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
     WaitForSingleObject(opened_, INFINITE);
@@ -398,8 +404,15 @@ DWORD WINAPI ClipboardHolder::Run(void* param) {
     // An owner window of its own: Wine lets two openers without a window share the clipboard.
     HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     OpenClipboard(owner);
+    if (!self->text_.empty()) SetClipboardText(self->text_);
     SetEvent(self->opened_);
-    WaitForSingleObject(self->release_, self->holdMs_);
+    const ULONGLONG end = self->holdMs_ == INFINITE ? ~0ULL : GetTickCount64() + self->holdMs_;
+    while (GetTickCount64() < end &&
+           MsgWaitForMultipleObjects(1, &self->release_, FALSE, 10, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
     CloseClipboard();
     DestroyWindow(owner);
     return 0;

@@ -89,28 +89,32 @@ class ClipboardMonitor {
     HANDLE ready_, thread_;
 };
 
-// Another "program" holding the clipboard open, from a thread with its own window, until
-// Release() or until the given time has passed.
+// Another "program" holding the clipboard open, from a thread with its own window that answers
+// messages meanwhile, until Release() or until the given time has passed. Given a text, it copies
+// that first and keeps the clipboard open after.
 class ClipboardHolder {
   public:
-    explicit ClipboardHolder(DWORD holdMs = INFINITE);
+    explicit ClipboardHolder(DWORD holdMs = INFINITE, std::wstring text = L"");
     ~ClipboardHolder();
     void Release();
 
   private:
     static DWORD WINAPI Run(void* self);
     DWORD holdMs_;
+    std::wstring text_;
     HANDLE opened_, release_, thread_;
 };
 
 // Another program that announces text on the clipboard and renders it only when a reader asks:
 // renderMs after the request, answering other messages meanwhile; with 0 it puts the text itself at
 // once; with INFINITE never, its thread answering no message at all (a hung program) until this
-// object is destroyed. After copying it is busy for busyMs, answering no message. Marked as seen for
-// the shipped program unless the shipped program is what is tried (the soak).
+// object is destroyed. After copying it is busy for busyMs, answering no message. The first
+// failedRenders requests it answers without rendering. Marked as seen for the shipped program
+// unless the shipped program is what is tried (the soak).
 class DelayedTextOwner {
   public:
-    DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped = true, DWORD busyMs = 0);
+    DelayedTextOwner(std::wstring text, DWORD renderMs, bool hideFromShipped = true, DWORD busyMs = 0,
+                     int failedRenders = 0);
     ~DelayedTextOwner();
     DelayedTextOwner(const DelayedTextOwner&) = delete;
     DelayedTextOwner& operator=(const DelayedTextOwner&) = delete;
@@ -122,6 +126,7 @@ class DelayedTextOwner {
     DWORD renderMs_;
     bool hideFromShipped_;
     DWORD busyMs_;
+    int failedRenders_;
     HANDLE ready_, stop_, thread_;
 };
 

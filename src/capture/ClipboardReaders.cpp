@@ -4,34 +4,48 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 struct ClipboardReaders::Shared {
     SRWLOCK lock = SRWLOCK_INIT;
-    CONDITION_VARIABLE work = CONDITION_VARIABLE_INIT;    // a read waits, or the set closed
+    CONDITION_VARIABLE work = CONDITION_VARIABLE_INIT;    // a read was asked for, or the set closed
     CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT; // a read finished
-    HWND window;
-    UINT message;
+    HWND window = nullptr;
+    UINT message = 0;
+    ReadFunction read = nullptr;
+    LookFunction look = nullptr;
     bool closed = false;
-    size_t idleReaders = 0;
-    // Reads started and not finished yet: queued, or under way on a reader.
+    DWORD listener = 0; // the listener's thread
+    size_t readers = 0; // reader threads made
+    // A read asked for that no reader has taken yet: one stands for every ask since, since it
+    // reads the content that is there when it is taken.
+    bool asked = false;
     struct Job {
-        std::uint64_t serial;
+        DWORD reader;
         DWORD sequence;
         ULONGLONG started;
-        ReadFunction read;
     };
-    std::vector<Job> jobs;
-    std::vector<Job> queued;
-    std::vector<Read> finished;
+    std::vector<Job> running; // one a reader at work; reserved, so a reader never allocates here
+    std::optional<DWORD> leftAlone;
+    std::vector<std::wstring> finished;
+
+    // What the listener's thread is started with; its starter waits until `ready` is set.
+    struct ListenerStart {
+        std::shared_ptr<Shared> shared;
+        HANDLE ready;
+        bool listening;
+    };
+
+    static bool Start(const std::shared_ptr<Shared>& shared, DWORD sequence);
+    static DWORD WINAPI Read(void* param);
+    static DWORD WINAPI Listen(void* param);
+    static LRESULT CALLBACK Notice(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 namespace {
 class ExclusiveLock {
   public:
-    // held: the caller has acquired it already, and this object releases it.
-    explicit ExclusiveLock(SRWLOCK& lock, bool held = false) : lock_(lock) {
-        if (!held) AcquireSRWLockExclusive(&lock_);
-    }
+    explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
     ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
     ExclusiveLock(const ExclusiveLock&) = delete;
     ExclusiveLock& operator=(const ExclusiveLock&) = delete;
@@ -39,97 +53,154 @@ class ExclusiveLock {
   private:
     SRWLOCK& lock_;
 };
+
+const wchar_t kListenerClass[] = L"QuenlitClipboardListener";
 } // namespace
 
-bool ClipboardReaders::Handover::Mark(const std::function<bool()>& mark) {
-    AcquireSRWLockExclusive(&shared_.lock);
-    if (!shared_.closed && mark()) {
-        locked_ = true; // released once the read is delivered
-        return true;
-    }
-    ReleaseSRWLockExclusive(&shared_.lock);
-    return false;
+bool ClipboardReaders::Handover::MarkAndDeliver(std::wstring text, const std::function<bool()>& mark) {
+    ExclusiveLock guard(shared_.lock);
+    if (shared_.closed) return false;
+    shared_.finished.reserve(shared_.finished.size() + 1); // nothing can fail once marked
+    if (!mark()) return false;
+    shared_.finished.push_back(std::move(text));
+    PostMessageW(shared_.window, shared_.message, 0, 0);
+    return true;
 }
 
-ClipboardReaders::ClipboardReaders(HWND window, UINT message) : shared_(std::make_shared<Shared>()) {
+void ClipboardReaders::Handover::LeaveAlone(DWORD sequence) {
+    ExclusiveLock guard(shared_.lock);
+    shared_.leftAlone = sequence;
+}
+
+ClipboardReaders::ClipboardReaders(HWND window, UINT message, ReadFunction read, LookFunction look)
+    : shared_(std::make_shared<Shared>()) {
     shared_->window = window;
     shared_->message = message;
+    shared_->read = read;
+    shared_->look = look;
+    shared_->running.reserve(kMaxReaders);
 }
 
 ClipboardReaders::~ClipboardReaders() {
     Close();
 }
 
-bool ClipboardReaders::Start(DWORD sequence, ReadFunction read) {
-    const ULONGLONG now = GetTickCount64();
-    const std::uint64_t serial = lastSerial_ + 1;
+bool ClipboardReaders::Start(DWORD sequence) {
+    return Shared::Start(shared_, sequence);
+}
+
+bool ClipboardReaders::Shared::Start(const std::shared_ptr<Shared>& shared, DWORD sequence) {
     {
-        ExclusiveLock guard(shared_->lock);
-        auto& jobs = shared_->jobs;
-        if (shared_->closed || jobs.size() >= kMaxReaders) return false;
-        for (const Shared::Job& job : jobs) {
-            if (job.sequence == sequence || now - job.started < kPatienceMs) return false;
+        ExclusiveLock guard(shared->lock);
+        if (shared->closed || shared->leftAlone == sequence) return false;
+        const ULONGLONG now = GetTickCount64();
+        bool everyReaderWaitedLong = true;
+        for (const Job& job : shared->running) {
+            if (job.sequence == sequence) return false;
+            everyReaderWaitedLong = everyReaderWaitedLong && now - job.started >= kPatienceMs;
         }
-        jobs.push_back({serial, sequence, now, read});
-        shared_->queued.push_back(jobs.back());
-        lastSerial_ = serial;
-        // A reader that is done with its last read takes it; a thread is made only while all read.
-        if (shared_->idleReaders > 0) {
-            WakeConditionVariable(&shared_->work);
+        shared->asked = true;
+        if (shared->readers > shared->running.size()) {
+            WakeConditionVariable(&shared->work); // a free reader takes it
             return true;
         }
+        // Every reader is at work: a thread is made only while each has waited on its read for a
+        // while; until then the read waits for the next free one.
+        if (shared->readers == kMaxReaders || !everyReaderWaitedLong) return true;
+        ++shared->readers;
     }
-    auto* owner = new (std::nothrow) std::shared_ptr<Shared>(shared_);
-    KernelHandle thread(owner ? CreateThread(nullptr, 0, Run, owner, 0, nullptr) : nullptr);
+    auto* owner = new (std::nothrow) std::shared_ptr<Shared>(shared);
+    KernelHandle thread(owner ? CreateThread(nullptr, 0, Read, owner, 0, nullptr) : nullptr);
     if (thread) return true;
     delete owner;
-    ExclusiveLock guard(shared_->lock);
-    const auto isThisJob = [&](const Shared::Job& job) { return job.serial == serial; };
-    std::erase_if(shared_->jobs, isThisJob);
-    std::erase_if(shared_->queued, isThisJob);
+    ExclusiveLock guard(shared->lock);
+    --shared->readers; // the read stays asked for: a later look makes the thread again
     return false;
 }
 
-DWORD WINAPI ClipboardReaders::Run(void* param) {
-    // The set's state lives as long as its last reader: the window may be gone meanwhile.
+DWORD WINAPI ClipboardReaders::Shared::Read(void* param) {
+    // The set's state lives as long as its last thread: the window may be gone meanwhile.
     const std::shared_ptr<Shared> shared = *static_cast<std::shared_ptr<Shared>*>(param);
     delete static_cast<std::shared_ptr<Shared>*>(param);
-    // One thread reads capture after capture: only a read that waits on a slow program makes another.
+    const DWORD self = GetCurrentThreadId();
     for (;;) {
-        Shared::Job job{};
         {
             ExclusiveLock guard(shared->lock);
-            ++shared->idleReaders;
-            while (shared->queued.empty() && !shared->closed)
+            while (!shared->asked && !shared->closed)
                 SleepConditionVariableSRW(&shared->work, &shared->lock, INFINITE, 0);
-            --shared->idleReaders;
             if (shared->closed) return 0;
-            job = shared->queued.front();
-            shared->queued.erase(shared->queued.begin());
+            shared->asked = false;
+            shared->running.push_back({self, GetClipboardSequenceNumber(), GetTickCount64()});
         }
         Handover handover(*shared);
-        Read read = job.read(handover);
-        ExclusiveLock guard(shared->lock, handover.locked_);
-        std::erase_if(shared->jobs, [&](const Shared::Job& done) { return done.serial == job.serial; });
-        if (!shared->closed) {
-            shared->finished.push_back(std::move(read));
-            PostMessageW(shared->window, shared->message, 0, 0);
-        }
+        shared->read(handover);
+        ExclusiveLock guard(shared->lock);
+        std::erase_if(shared->running, [&](const Job& job) { return job.reader == self; });
         WakeAllConditionVariable(&shared->changed);
     }
 }
 
-std::vector<ClipboardReaders::Read> ClipboardReaders::TakeFinished() {
-    std::vector<Read> reads;
+bool ClipboardReaders::Listen() {
+    KernelHandle ready(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ready) return false;
+    Shared::ListenerStart start{shared_, ready.Get(), false};
+    DWORD id = 0;
+    KernelHandle thread(CreateThread(nullptr, 0, Shared::Listen, &start, 0, &id));
+    if (!thread) return false;
+    // Listening before this returns: a copy made right after the window's load is heard.
+    WaitForSingleObject(ready.Get(), INFINITE);
+    if (!start.listening) return false;
     ExclusiveLock guard(shared_->lock);
-    reads.swap(shared_->finished);
-    return reads;
+    if (shared_->closed) PostThreadMessageW(id, WM_QUIT, 0, 0);
+    else shared_->listener = id;
+    return true;
+}
+
+DWORD WINAPI ClipboardReaders::Shared::Listen(void* param) {
+    auto& start = *static_cast<ListenerStart*>(param);
+    const std::shared_ptr<Shared> shared = start.shared;
+    static const ATOM registered = [] {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = Notice;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kListenerClass;
+        return RegisterClassW(&windowClass);
+    }();
+    HWND window = registered ? CreateWindowExW(0, kListenerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                               GetModuleHandleW(nullptr), nullptr)
+                             : nullptr;
+    if (window) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&shared));
+    const bool listening = window && AddClipboardFormatListener(window);
+    start.listening = listening;
+    SetEvent(start.ready); // the starter's: not touched from here on
+    if (listening) {
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+        RemoveClipboardFormatListener(window);
+    }
+    if (window) DestroyWindow(window);
+    return 0;
+}
+
+LRESULT CALLBACK ClipboardReaders::Shared::Notice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_CLIPBOARDUPDATE) return DefWindowProcW(window, message, wParam, lParam);
+    const auto* shared = reinterpret_cast<const std::shared_ptr<Shared>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (shared && (*shared)->look()) Start(*shared, GetClipboardSequenceNumber());
+    return 0;
+}
+
+std::vector<std::wstring> ClipboardReaders::TakeFinished() {
+    std::vector<std::wstring> texts;
+    ExclusiveLock guard(shared_->lock);
+    texts.swap(shared_->finished);
+    return texts;
 }
 
 bool ClipboardReaders::WaitIdle(DWORD milliseconds) {
     const ULONGLONG end = GetTickCount64() + milliseconds;
     ExclusiveLock guard(shared_->lock);
-    while (!shared_->jobs.empty()) {
+    while (shared_->asked || !shared_->running.empty()) {
         const ULONGLONG now = GetTickCount64();
         if (now >= end) return false;
         SleepConditionVariableSRW(&shared_->changed, &shared_->lock, static_cast<DWORD>(end - now), 0);
@@ -137,12 +208,14 @@ bool ClipboardReaders::WaitIdle(DWORD milliseconds) {
     return true;
 }
 
-std::vector<ClipboardReaders::Read> ClipboardReaders::Close() {
-    std::vector<Read> reads;
+std::vector<std::wstring> ClipboardReaders::Close() {
+    std::vector<std::wstring> texts;
     ExclusiveLock guard(shared_->lock);
     shared_->closed = true;
-    shared_->queued.clear();
-    reads.swap(shared_->finished);
+    shared_->asked = false;
+    texts.swap(shared_->finished);
     WakeAllConditionVariable(&shared_->work);
-    return reads;
+    if (shared_->listener) PostThreadMessageW(shared_->listener, WM_QUIT, 0, 0);
+    shared_->listener = 0;
+    return texts;
 }

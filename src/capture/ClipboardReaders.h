@@ -1,7 +1,9 @@
 #pragma once
-// Threads that read the clipboard for the window: a program that renders its text late or never
-// holds up a reader, never the window. One long-lived reader takes read after read; another is made
-// only while every reader waits on a read.
+// Threads that read the clipboard for the window. A listener hears every change of the clipboard
+// and has it read at once, whatever the window is doing: content that lives a moment (links copied
+// one after another) is read before the next copy replaces it. A program that renders its text
+// late or never holds up a reader, never the window: one long-lived reader takes read after read,
+// and another is made only while every reader has waited on its read for a while.
 #include <windows.h>
 
 #include <cstdint>
@@ -14,63 +16,54 @@ class ClipboardReaders {
     struct Shared;
 
   public:
-    // How a read ended. Only Text and Failed marked the content; the others left it unmarked, for
-    // a later tick (or the next start) to look at again.
-    enum class Outcome {
-        Text,      // read and marked (the text may be empty)
-        Failed,    // marked, but its text could not be read
-        Refused,   // another program held the clipboard, the marker was refused, or the set closed
-        Replaced,  // inside the opening it was no unexamined text any more
-        Private,   // a password manager asked that it be kept nowhere
-        OwnerBusy, // its owner answered no message: reading would have waited on it
-    };
-    struct Read {
-        Outcome outcome = Outcome::Refused;
-        DWORD sequence = 0; // the clipboard's sequence number inside the opening
-        std::wstring text;
-    };
-    // What a read function is given on its reader's thread.
+    // What the read function is given on its reader's thread.
     class Handover {
       public:
-        // Inside the read's opening, once the text is read: puts the marker with `mark` unless the
-        // set has closed. Once marked, the read reaches the set's owner whatever follows: the lock
-        // taken here is held until the read is delivered.
-        bool Mark(const std::function<bool()>& mark);
+        // Inside the read's opening, once the text is read: marks the content with `mark` and
+        // hands the text to the set's owner, both under the set's lock, so that a close comes
+        // before the two or after them. False, and nothing marked, once the set has closed or
+        // when `mark` fails.
+        bool MarkAndDeliver(std::wstring text, const std::function<bool()>& mark);
+        // Content that asked to be kept nowhere: no read of it is started again.
+        void LeaveAlone(DWORD sequence);
 
       private:
         friend class ClipboardReaders;
         explicit Handover(Shared& shared) : shared_(shared) {}
         Shared& shared_;
-        bool locked_ = false;
     };
-    // Runs on the reader's thread; it must not throw.
-    using ReadFunction = Read (*)(Handover&);
+    // Reads the clipboard's content on a reader's thread; it must not throw.
+    using ReadFunction = void (*)(Handover&);
+    // Tells, without opening the clipboard, whether its content wants a read; on the listener's thread.
+    using LookFunction = bool (*)();
 
-    // A new reader waits this long for the one before it; at most this many read at a time.
+    // A read waits behind a busy reader until that one has read for this long; at most this many
+    // readers read at a time.
     static constexpr DWORD kPatienceMs = 2000;
     static constexpr size_t kMaxReaders = 4;
 
-    // Each finished read is announced by posting this message to the window.
-    ClipboardReaders(HWND window, UINT message);
+    // Each delivered text is announced by posting this message to the window.
+    ClipboardReaders(HWND window, UINT message, ReadFunction read, LookFunction look);
     // Closes the set (Close); a reader still reading is left to end with the process.
     ~ClipboardReaders();
     ClipboardReaders(const ClipboardReaders&) = delete;
     ClipboardReaders& operator=(const ClipboardReaders&) = delete;
 
-    // Starts a read of the content of this clipboard sequence number. Not while a read of that
-    // content is under way, nor while one started less than kPatienceMs ago still reads, nor with
-    // kMaxReaders reading: the content then stays unexamined for a later tick.
-    bool Start(DWORD sequence, ReadFunction read);
-    // The finished reads, each once, in the order they finished.
-    std::vector<Read> TakeFinished();
-    // Waits until no read is under way or the time is up; true when none is.
+    // Starts the listener's thread, which starts a read at every change that `look` finds worth
+    // one; false when the system would not tell it of changes (the caller's ticks still look).
+    bool Listen();
+    // Asks for a read of the content of this clipboard sequence number. Refused while a reader
+    // reads that content, or when it asked to be left alone. A read that finds every reader busy
+    // waits for the next free one, and reads the content that is there by then.
+    bool Start(DWORD sequence);
+    // The delivered texts, each once, in the order they were delivered.
+    std::vector<std::wstring> TakeFinished();
+    // Waits until no read is asked for or under way, or the time is up; true when none is.
     bool WaitIdle(DWORD milliseconds);
-    // Ends the set's work: nothing queued runs, no reader marks the clipboard from now on, and the
-    // reads that finished are returned, once.
-    std::vector<Read> Close();
+    // Ends the set's work: the listener stops, no read starts and no reader marks the clipboard
+    // from now on; the texts delivered until now are returned, once.
+    std::vector<std::wstring> Close();
 
   private:
-    static DWORD WINAPI Run(void* shared);
     std::shared_ptr<Shared> shared_;
-    std::uint64_t lastSerial_ = 0;
 };

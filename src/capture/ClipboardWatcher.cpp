@@ -13,6 +13,8 @@
 #include "csGlobalAlloc.h"
 #include "modCommon.h"
 
+#include <optional>
+
 namespace {
 UINT g_markerFormat = 0;
 // Formats by which password managers mark content that no clipboard watcher should read.
@@ -25,6 +27,8 @@ char g_markerText[64] = {};
 ClipboardLock::OpenFunction g_openClipboard = OpenClipboard;
 // Windows counts a window that has handled no message for this long as not responding.
 constexpr UINT kOwnerAnswerMs = 5000;
+// Tries to open the clipboard while another program holds it, a millisecond apart.
+constexpr int kOpenAttempts = 100;
 } // namespace
 
 void SetOpenClipboardForTesting(BOOL(WINAPI* open)(HWND)) {
@@ -53,7 +57,7 @@ void frmMain::RegisterMarkerFormat() {
 
 namespace {
 // Text that no cycle has examined and that no password manager asked watchers to leave alone.
-// Asked without opening the clipboard at every tick, and again inside the reader's one opening.
+// Asked without opening the clipboard at every tick and notice, and again inside the reader's one opening.
 bool IsUnexaminedText() {
     if (!IsClipboardFormatAvailable(CF_TEXT)) return false;
     if (IsClipboardFormatAvailable(g_markerFormat)) return false;
@@ -71,7 +75,16 @@ bool OwnerAnswers(HWND owner) {
     return !owner || SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kOwnerAnswerMs, &result) != 0;
 }
 
-// Inside the opening: a consent format holding 0 forbids keeping the content; one that can't be
+// Another watcher (a clipboard history) may hold the clipboard for a moment after each change.
+BOOL WINAPI OpenWithinAMoment(HWND owner) {
+    for (int attempt = 0;; ++attempt) {
+        if (g_openClipboard(owner)) return TRUE;
+        if (attempt == kOpenAttempts) return FALSE;
+        Sleep(1);
+    }
+}
+
+// Inside the opening: any consent format holding 0 forbids keeping the content; one that can't be
 // read as a DWORD is no consent either.
 bool ForbidsKeeping() {
     for (UINT format : g_consentFormats) {
@@ -88,61 +101,70 @@ bool ForbidsKeeping() {
 }
 
 // On a reader's thread: one opening for the test, the read and the marker, so no other program
-// can replace the content or hold the clipboard in between. The marker goes on last: a read that
-// is cut short (a close, the end of the process) leaves the content unmarked for the next start.
-ClipboardReaders::Read ReadUnexaminedText(ClipboardReaders::Handover& handover) noexcept {
-    using Outcome = ClipboardReaders::Outcome;
+// can replace the content or hold the clipboard in between. The marker goes on last, together with
+// the handover of the text: a read that is cut short (a close, the end of the process) leaves the
+// content unmarked for the next start. Whatever is left unmarked, a later tick looks at again.
+void ReadUnexaminedText(ClipboardReaders::Handover& handover) noexcept {
+    HGLOBAL marker = nullptr;
+    bool markerTaken = false;
     try {
         const HWND owner = GetClipboardOwner();
-        if (!OwnerAnswers(owner)) return {Outcome::OwnerBusy}; // asked before opening: nobody waits on it
+        if (!OwnerAnswers(owner)) return; // asked before opening: nobody waits on it
         csGlobalAlloc block;
         void* address = block.Alloc(lstrlenA(g_markerText) + 4, false, true, false, false, false, true);
-        if (!address) return {Outcome::Refused};
+        if (!address) return;
         lstrcpyA(static_cast<char*>(address), g_markerText);
-        ClipboardLock clipboard(nullptr, g_openClipboard);
-        if (!clipboard.IsOpen()) return {Outcome::Refused};
-        ClipboardReaders::Read read{Outcome::Text, GetClipboardSequenceNumber()};
-        if (!IsUnexaminedText() || GetClipboardOwner() != owner) return {Outcome::Replaced, read.sequence};
-        if (ForbidsKeeping()) return {Outcome::Private, read.sequence};
+        ClipboardLock clipboard(nullptr, OpenWithinAMoment);
+        if (!clipboard.IsOpen()) return;
+        const DWORD sequence = GetClipboardSequenceNumber();
+        // Replaced by another program's content in the meantime: that content's own look reads it.
+        if (!IsUnexaminedText() || GetClipboardOwner() != owner) return;
+        if (ForbidsKeeping()) {
+            handover.LeaveAlone(sequence);
+            return;
+        }
+        std::optional<std::wstring> text;
         try {
-            read.text = TheClipboardText().ReadOpened();
+            text = TheClipboardText().ReadOpened();
         } catch (...) {
-            read.outcome = Outcome::Failed; // marked all the same: it is not read again and again
+            text.emplace(); // marked all the same: it is not read again and again
         }
-        HGLOBAL handle = block.Detach();
-        if (!handover.Mark([&] { return SetClipboardData(g_markerFormat, handle) != nullptr; })) {
-            GlobalFree(handle); // not taken: still ours
-            return {Outcome::Refused, read.sequence};
-        }
-        return read;
+        if (!text) return; // its owner did not render it: no read, it is asked again later
+        marker = block.Detach();
+        handover.MarkAndDeliver(std::move(*text),
+                                [&] { return markerTaken = SetClipboardData(g_markerFormat, marker) != nullptr; });
     } catch (...) {
-        return {Outcome::Refused}; // nothing was marked
     }
+    if (marker && !markerTaken) GlobalFree(marker); // not taken: still ours
 }
 } // namespace
 
+void frmMain::StartCapture() {
+    if (readers_ || g_markerFormat == 0) return; // without a marker nothing can be read once
+    readers_ = std::make_unique<ClipboardReaders>(Handle(), kClipboardReadMessage, ReadUnexaminedText,
+                                                  IsUnexaminedText);
+    readers_->Listen(); // without the notices the ticks still look, four times a second
+}
+
+void frmMain::StopCapture() {
+    if (!readers_) return;
+    // A read that its owner finishes within a moment is kept; one still waiting after that has
+    // marked nothing, and the next start takes its content.
+    readers_->WaitIdle(kCloseReadWaitMs);
+    std::vector<std::wstring> texts = readers_->Close();
+    readers_.reset();
+    CollectLinks(std::move(texts));
+}
+
 void frmMain::tmrClipboardCheck_Timer() {
     RetryRefusedSave();
-    // Before registration there is no marker to look for.
-    if (g_markerFormat == 0) return;
-    if (!IsUnexaminedText()) return;
-    // Content that asked to be kept nowhere is not opened again at every tick.
-    const DWORD sequence = GetClipboardSequenceNumber();
-    if (privateSequence_ && *privateSequence_ == sequence) return;
-    if (!readers_) readers_ = std::make_unique<ClipboardReaders>(Handle(), kClipboardReadMessage);
-    readers_->Start(sequence, ReadUnexaminedText);
+    // Before registration, and once a close has stopped capture, nothing is read.
+    if (!readers_ || !IsUnexaminedText()) return;
+    readers_->Start(GetClipboardSequenceNumber());
 }
 
 void frmMain::TakeClipboardReads() {
-    if (!readers_) return;
-    for (ClipboardReaders::Read& read : readers_->TakeFinished())
-        CollectRead(std::move(read));
-}
-
-// Every text a reader brings back was marked by it alone: each is collected, as it arrives.
-void frmMain::CollectRead(ClipboardReaders::Read read) {
-    if (read.outcome == ClipboardReaders::Outcome::Private) privateSequence_ = read.sequence;
-    if (read.outcome == ClipboardReaders::Outcome::Text) CollectLink(std::move(read.text));
+    if (readers_) CollectLinks(readers_->TakeFinished());
 }
 
 bool frmMain::WaitForClipboardReads(DWORD milliseconds) {
@@ -151,28 +173,22 @@ bool frmMain::WaitForClipboardReads(DWORD milliseconds) {
     return idle;
 }
 
-void frmMain::StopCapture() {
-    if (!readers_) return;
-    // A read that its owner finishes within a moment is kept; one still waiting after that has
-    // marked nothing, and the next start takes its content.
-    readers_->WaitIdle(kCloseReadWaitMs);
-    for (ClipboardReaders::Read& read : readers_->Close())
-        CollectRead(std::move(read));
-    readers_.reset();
-}
-
-bool frmMain::CollectLink(std::wstring text) {
-    bool stop = false;
-    Step([&] { stop = text.empty(); });
-    if (stop) return false;
-    Step([&] { stop = !IsLinkText(text, true, false); });
-    if (stop) return false;
-    // A length test: the list's text itself is not needed.
-    Step([&] {
-        if (txtURLs.TextLength() != 0) text.insert(0, L"\r\n");
-    });
-    const bool appended = Step([&] { asTextBoxAddText(txtURLs.Handle(), text); });
+// Every text a reader brings back was marked by it alone. The links of the texts taken together
+// are appended in the order they arrived, saved once, and greeted with one beep.
+void frmMain::CollectLinks(std::vector<std::wstring> texts) {
+    std::wstring links;
+    for (std::wstring& text : texts) {
+        bool isLink = false;
+        Step([&] { isLink = !text.empty() && IsLinkText(text, true, false); });
+        if (!isLink) continue;
+        // A length test: the list's text itself is not needed.
+        Step([&] {
+            if (!links.empty() || txtURLs.TextLength() != 0) links += L"\r\n";
+            links += WithoutFinalLineBreak(text);
+        });
+    }
+    if (links.empty()) return;
+    Step([&] { asTextBoxAddText(txtURLs.Handle(), links); });
     Step([&] { SaveURLs(true); });
     Step([&] { Sound(pcSpeakerBeep_); });
-    return appended;
 }

@@ -42,13 +42,18 @@ void frmMain::Form_Load() {
         SaveURLs(true);
     });
     RegisterMarkerFormat();
+    StartCapture();
 }
 
 void frmMain::Form_Unload(bool& cancel) {
-    StopCapture(); // a cancelled close starts the readers anew at the next tick
-    if (!SaveURLs(false)) {
-        cancel = true;
-        return;
+    // A close asked for by the set-up kept the list already, and prompts for nothing.
+    if (!listSavedForClose_) {
+        StopCapture();
+        if (!SaveURLs(false)) {
+            cancel = true;
+            StartCapture();
+            return;
+        }
     }
     SetBeforeFatalExit(nullptr);
     SaveSettings();
@@ -57,10 +62,12 @@ void frmMain::Form_Unload(bool& cancel) {
     selectAllHook_.reset();
 }
 
-bool frmMain::Form_QueryCloseNow() {
-    // Only a list saved already closes without a prompt, which nobody would be there to answer.
+bool frmMain::Form_PrepareCloseNow() {
+    // Nothing is collected after this answer: the list written here is the one the close keeps.
     StopCapture();
-    return WriteURLs();
+    listSavedForClose_ = WriteURLs();
+    if (!listSavedForClose_) StartCapture();
+    return listSavedForClose_;
 }
 
 void frmMain::Form_EndSession() {

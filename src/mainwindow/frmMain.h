@@ -6,7 +6,8 @@
 #include "../util/csTBSelectAllHook.h"
 
 #include <memory>
-#include <optional>
+#include <string>
+#include <vector>
 
 // System-menu command identifiers.
 enum MenuCommand : UINT {
@@ -74,7 +75,7 @@ class frmMain : public Form, private IWyndrelCallback {
     void Form_KeyDown(int& keyCode, int& shift) override;
     void Form_DpiChanged() override;
     void Form_EndSession() override;
-    bool Form_QueryCloseNow() override;
+    bool Form_PrepareCloseNow() override;
     void Form_AppMessage(UINT message) override;
 
   private:
@@ -82,13 +83,14 @@ class frmMain : public Form, private IWyndrelCallback {
                        LRESULT& retVal, bool& noDef) override;
     HRESULT IWyndrelCallback_WindowProc(Wyndrel& wyndrelObject, HWND hWnd, UINT& uMsg, WPARAM& wParam,
                                         LPARAM& lParam, LRESULT& retVal, bool& noDef);
-    void TakeClipboardReads();
-    void CollectRead(ClipboardReaders::Read read);
-    // At a close or the end of the session: the reads that end within a moment are collected, and
-    // no reader marks the clipboard afterwards.
+    // Capture runs from the window's load: the clipboard's notices and the ticks start reads.
+    void StartCapture();
+    // Ends capture until StartCapture (a close, the end of the session): the reads that end within
+    // a second are collected, no reader marks the clipboard afterwards and nothing starts one.
     void StopCapture();
-    // The rest of a capture once its text is read: test, append, save, beep. True when appended.
-    bool CollectLink(std::wstring text);
+    void TakeClipboardReads();
+    // The rest of a capture once texts are read: test, append, save, beep.
+    void CollectLinks(std::vector<std::wstring> texts);
     // One write of the list, nothing shown; false when it was refused.
     bool WriteURLs();
     void RetryRefusedSave();
@@ -108,9 +110,9 @@ class frmMain : public Form, private IWyndrelCallback {
     // A reader announces its text with this message.
     static constexpr UINT kClipboardReadMessage = WM_APP + 1;
     static constexpr DWORD kCloseReadWaitMs = 1000;
-    std::unique_ptr<ClipboardReaders> readers_;
-    // The content that a password manager asked to be kept nowhere, by its sequence number.
-    std::optional<DWORD> privateSequence_;
+    std::unique_ptr<ClipboardReaders> readers_; // null while capture is stopped
+    // A close asked for by the set-up wrote the list when it answered: its unload writes no more.
+    bool listSavedForClose_ = false;
     // Set while the list on disk is older than the window's: a silent save was refused (another
     // program held the file). Ticks try again after 2 s, then 4, 8, ... and every minute at most.
     bool listUnsaved_ = false;

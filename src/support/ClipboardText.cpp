@@ -15,15 +15,16 @@ std::wstring ClipboardText::Read() {
             Sleep(10);
             continue;
         }
-        return ReadOpened();
+        return ReadOpened().value_or(std::wstring());
     }
 }
 
-std::wstring ClipboardText::ReadOpened() {
+std::optional<std::wstring> ClipboardText::ReadOpened() {
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) return std::wstring();
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    if (!data) return {};
+    if (!data) return std::nullopt;
     GlobalLockGuard lock(data);
-    if (!lock.Get()) return {};
+    if (!lock.Get()) return std::nullopt;
     // The block need not end in a NUL: read no further than its size.
     const size_t capacity = GlobalSize(data) / sizeof(wchar_t);
     const auto* text = static_cast<const wchar_t*>(lock.Get());

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 class ClipboardText {
@@ -7,8 +8,9 @@ class ClipboardText {
     // The clipboard's text, empty when it holds none. Opens and closes the clipboard itself,
     // waiting briefly while another program holds it open.
     std::wstring Read();
-    // The text of the clipboard that this thread holds open already.
-    virtual std::wstring ReadOpened();
+    // The text of the clipboard that this thread holds open already; none when its owner did not
+    // render the text it announced.
+    virtual std::optional<std::wstring> ReadOpened();
 };
 
 ClipboardText& TheClipboardText();

@@ -289,7 +289,7 @@ LRESULT CALLBACK Form::WndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const bool insideLoop = modalLoops_ > 0;
     if (message == CloseNowMessage() && message != 0) {
-        if (insideLoop || unloading_ || !Form_QueryCloseNow()) return 2;
+        if (insideLoop || unloading_ || !Form_PrepareCloseNow()) return 2;
         ReplyMessage(1); // the sender waits for the process to end, not for this handler
         Unload();
         return 1;

@@ -147,9 +147,10 @@ class Form {
     virtual void Form_DpiChanged() {}
     // The session ends while a modal loop runs: keep what must survive, destroy nothing.
     virtual void Form_EndSession() {}
-    // A close asked for by CloseNowMessage: false refuses it (2), as when a prompt is open. Its
-    // sender cannot answer a prompt, so the close may go ahead only when none will be needed.
-    virtual bool Form_QueryCloseNow() { return true; }
+    // A close asked for by CloseNowMessage, whose sender cannot answer a prompt: keeps now what the
+    // close must keep, so that its unload needs none; false refuses the close (2), as when a
+    // prompt is open.
+    virtual bool Form_PrepareCloseNow() { return true; }
     // A message from WM_APP on, which the form's own code posted to its window.
     virtual void Form_AppMessage(UINT message) { (void)message; }
 

@@ -55,9 +55,18 @@ copy "not a link"
 copy "https://пример.рф/второй"
 copy $'https://a.example/\nhttps://b.example/'
 copy $'https://trailing.example/\n'
+copy "Re: hello"
 copy "https://wiki.example.org/Main_Page"
-check "only the one-line links are stored, exactly" \
-  bytes_are "$list" '\xef\xbb\xbfhttps://example.com/first\r\nhttps://\xd0\xbf\xd1\x80\xd0\xb8\xd0\xbc\xd0\xb5\xd1\x80.\xd1\x80\xd1\x84/\xd0\xb2\xd1\x82\xd0\xbe\xd1\x80\xd0\xbe\xd0\xb9\r\nhttps://wiki.example.org/Main_Page'
+check "only the one-line links are stored, exactly, a final line break left out" \
+  bytes_are "$list" '\xef\xbb\xbfhttps://example.com/first\r\nhttps://\xd0\xbf\xd1\x80\xd0\xb8\xd0\xbc\xd0\xb5\xd1\x80.\xd1\x80\xd1\x84/\xd0\xb2\xd1\x82\xd0\xbe\xd1\x80\xd0\xbe\xd0\xb9\r\nhttps://trailing.example/\r\nhttps://wiki.example.org/Main_Page'
+# Links copied one after another, faster than the window's tick.
+for i in 1 2 3 4 5; do
+  printf 'https://quick.example/%s' "$i" | xclip -selection clipboard >/dev/null 2>&1
+  sleep "$(awk "BEGIN { print 0.15 * $slow }")"
+done
+sleep "$(awk "BEGIN { print 0.8 * $slow }")"
+check "links copied quickly are each stored once, in order" \
+  bash -c "tr -d '\r' <'$list' | grep quick.example | paste -sd' ' | grep -qx 'https://quick.example/1 https://quick.example/2 https://quick.example/3 https://quick.example/4 https://quick.example/5'"
 shot window
 
 wine "$exe" >/dev/null 2>&1
