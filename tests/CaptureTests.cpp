@@ -89,8 +89,9 @@ TEST_F(MainWindowTest, TheMarkerIsA42ByteBlockHoldingTheGuidAndJoinsTheOtherForm
 namespace {
 int g_opens = 0;
 BOOL WINAPI CountingOpenClipboard(HWND owner) {
-    ++g_opens;
-    return OpenClipboard(owner);
+    const BOOL opened = OpenClipboard(owner);
+    g_opens += opened ? 1 : 0;
+    return opened;
 }
 
 // A link with one more format beside it, holding these bytes, and another holding a DWORD 0.

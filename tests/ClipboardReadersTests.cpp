@@ -29,7 +29,8 @@ bool BegunWithin(int count, DWORD milliseconds) {
 }
 } // namespace
 
-TEST(ClipboardReaders, AReadWaitsForAFreeReaderUntilEveryReaderWaitedLongFourAtMostAndNoneDeliversAfterClose) {
+TEST(ClipboardReaders,
+     AReadWaitsForAFreeReaderUntilEveryReaderWaitedLongFourAtMostAndNoneDeliversAfterClose) {
     for (HANDLE& event : g_release)
         event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ClipboardReaders readers(nullptr, WM_APP, WaitingRead, NothingToLookAt);
@@ -64,7 +65,8 @@ TEST(ClipboardReaders, AReadWaitsForAFreeReaderUntilEveryReaderWaitedLongFourAtM
     EXPECT_TRUE(readers.Close().empty());
     SetEvent(g_release[kReads - 1]);
     Sleep(200);
-    EXPECT_EQ(static_cast<int>(ClipboardReaders::kMaxReaders), g_delivered.load()) << "delivered after the close";
+    EXPECT_EQ(static_cast<int>(ClipboardReaders::kMaxReaders), g_delivered.load())
+        << "delivered after the close";
     EXPECT_FALSE(readers.Start(GetClipboardSequenceNumber() + 1));
     for (HANDLE event : g_release)
         CloseHandle(event);

@@ -130,7 +130,9 @@ DWORD WINAPI ClipboardReaders::Shared::Read(void* param) {
                 SleepConditionVariableSRW(&shared->work, &shared->lock, INFINITE, 0);
             if (shared->closed) return 0;
             shared->asked = false;
-            shared->running.push_back({self, GetClipboardSequenceNumber(), GetTickCount64()});
+            const DWORD sequence = GetClipboardSequenceNumber();
+            if (shared->leftAlone == sequence) continue;
+            shared->running.push_back({self, sequence, GetTickCount64()});
         }
         Handover handover(*shared);
         shared->read(handover);
@@ -151,8 +153,10 @@ bool ClipboardReaders::Listen() {
     WaitForSingleObject(ready.Get(), INFINITE);
     if (!start.listening) return false;
     ExclusiveLock guard(shared_->lock);
-    if (shared_->closed) PostThreadMessageW(id, WM_QUIT, 0, 0);
-    else shared_->listener = id;
+    if (shared_->closed)
+        PostThreadMessageW(id, WM_QUIT, 0, 0);
+    else
+        shared_->listener = id;
     return true;
 }
 
@@ -185,7 +189,8 @@ DWORD WINAPI ClipboardReaders::Shared::Listen(void* param) {
 
 LRESULT CALLBACK ClipboardReaders::Shared::Notice(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_CLIPBOARDUPDATE) return DefWindowProcW(window, message, wParam, lParam);
-    const auto* shared = reinterpret_cast<const std::shared_ptr<Shared>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    const auto* shared =
+        reinterpret_cast<const std::shared_ptr<Shared>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (shared && (*shared)->look()) Start(*shared, GetClipboardSequenceNumber());
     return 0;
 }

@@ -72,7 +72,8 @@ bool IsUnexaminedText() {
 // closed to everyone): its content is left for a later tick, when it may answer.
 bool OwnerAnswers(HWND owner) {
     DWORD_PTR result = 0;
-    return !owner || SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kOwnerAnswerMs, &result) != 0;
+    return !owner ||
+           SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kOwnerAnswerMs, &result) != 0;
 }
 
 // Another watcher (a clipboard history) may hold the clipboard for a moment after each change.
@@ -108,6 +109,8 @@ void ReadUnexaminedText(ClipboardReaders::Handover& handover) noexcept {
     HGLOBAL marker = nullptr;
     bool markerTaken = false;
     try {
+        // Asked for a while ago, it may have been read meanwhile.
+        if (!IsUnexaminedText()) return;
         const HWND owner = GetClipboardOwner();
         if (!OwnerAnswers(owner)) return; // asked before opening: nobody waits on it
         csGlobalAlloc block;
@@ -131,8 +134,9 @@ void ReadUnexaminedText(ClipboardReaders::Handover& handover) noexcept {
         }
         if (!text) return; // its owner did not render it: no read, it is asked again later
         marker = block.Detach();
-        handover.MarkAndDeliver(std::move(*text),
-                                [&] { return markerTaken = SetClipboardData(g_markerFormat, marker) != nullptr; });
+        handover.MarkAndDeliver(std::move(*text), [&] {
+            return markerTaken = SetClipboardData(g_markerFormat, marker) != nullptr;
+        });
     } catch (...) {
     }
     if (marker && !markerTaken) GlobalFree(marker); // not taken: still ours

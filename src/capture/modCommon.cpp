@@ -6,8 +6,10 @@
 #include <shlwapi.h>
 
 std::wstring_view WithoutFinalLineBreak(std::wstring_view text) {
-    if (text.ends_with(L"\r\n")) text.remove_suffix(2);
-    else if (text.ends_with(L'\n') || text.ends_with(L'\r')) text.remove_suffix(1);
+    if (text.ends_with(L"\r\n"))
+        text.remove_suffix(2);
+    else if (text.ends_with(L'\n') || text.ends_with(L'\r'))
+        text.remove_suffix(1);
     return text;
 }
 
