@@ -31,11 +31,12 @@ w=$(xdotool search --name '^Quenlit$' | head -1)
 xdotool windowfocus --sync "$w"; xdotool key Escape
 sleep 2
 
-echo "== a day of use: ${QUENLIT_SOAK_LINKS:-2000} links with other texts and private entries, another clipboard watcher beside"
+# QUENLIT_SOAK_HOLD: how long the other watcher holds the clipboard after every change (ms).
+echo "== a day of use: ${QUENLIT_SOAK_LINKS:-2000} links with other texts and private entries, another clipboard watcher beside holding the clipboard ${QUENLIT_SOAK_HOLD:-100} ms"
 rm -rf "$appdata/Pellomir"
 soak_out=build/x64/soak.txt
 windows_path() { local p; p=$(readlink -m "$1"); echo "Z:${p//\//\\}"; }
-wine build/x64/bench/quenlit_soak.exe "$(windows_path "$exe")" "$(windows_path "$list")" "${QUENLIT_SOAK_LINKS:-2000}" \
+wine build/x64/bench/quenlit_soak.exe "$(windows_path "$exe")" "$(windows_path "$list")" "${QUENLIT_SOAK_LINKS:-2000}" "${QUENLIT_SOAK_HOLD:-100}" \
   >"$soak_out" 2>&1 &
 soak=$!
 # The program's resident memory, as Linux sees the Wine process, from ten seconds in (before that

@@ -1,10 +1,11 @@
 // A day of use in minutes: the real program, another clipboard watcher beside it that holds the
 // clipboard after every change, and thousands of copies of links, other texts and password-manager
-// entries; among them a program that renders its text 3 s late and one that hangs for 10 s without
-// ever rendering. Prints what was lost, stored twice or stored though private, the time from copy
+// entries; among them a program that renders its text 3 s late, one that hangs for 10 s without
+// ever rendering, and two bursts of links copied one after another (150 ms and 40 ms apart).
+// Prints what was lost, stored twice or stored though private, the time from copy
 // to file, how often the window did not answer within a second, and the program's handle count at
 // the start and the end.
-// Usage: quenlit_soak <Quenlit.exe> <URLs.TXT> <links>
+// Usage: quenlit_soak <Quenlit.exe> <URLs.TXT> <links> [how long the watcher holds the clipboard, ms: 100]
 #include "support/Text.h"
 #include "TestSupport.h"
 
@@ -30,6 +31,7 @@ struct Copy {
     UINT privateFormat; // 0: an ordinary copy
     bool isLink;
     DWORD renderMs = 0; // rendered only when asked, this late (INFINITE: a hung program)
+    DWORD apartMs = 0;  // one of a burst: the next copy follows this long after, unwaited for
 };
 
 // Puts the content as a browser or a password manager would, retrying while another holds the clipboard.
@@ -96,8 +98,8 @@ ULONG HandleCount(DWORD processId) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: quenlit_soak <Quenlit.exe> <URLs.TXT> <links>\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: quenlit_soak <Quenlit.exe> <URLs.TXT> <links> [watcher's hold, ms]\n");
         return 2;
     }
     const std::wstring exe = argv[1], list = argv[2];
@@ -127,7 +129,8 @@ int wmain(int argc, wchar_t** argv) {
                                    RegisterClipboardFormatA("CanIncludeInClipboardHistory"),
                                    RegisterClipboardFormatA("CanUploadToCloudClipboard")};
     HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ClipboardMonitor monitor(100); // a clipboard history beside the program
+    // A clipboard history beside the program, which holds the clipboard after every change.
+    ClipboardMonitor monitor(argc == 5 ? static_cast<DWORD>(_wtoi(argv[4])) : 100);
 
     std::vector<Copy> copies;
     for (int i = 0, link = 0; link < links; ++i) {
@@ -145,6 +148,15 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
 
+    // A quarter and half of the way one program copies 20 links one after another, as a quick hand
+    // would (copy, next tab, copy) and as a script would.
+    for (const auto& [at, apartMs] : {std::pair{copies.size() / 4, 150u}, std::pair{copies.size() / 2, 40u}}) {
+        std::vector<Copy> burst;
+        for (int i = 0; i < 20; ++i)
+            burst.push_back({L"https://burst.example/" + std::to_wstring(apartMs) + L"/" + std::to_wstring(i), 0,
+                             true, 0, apartMs});
+        copies.insert(copies.begin() + static_cast<long>(at), burst.begin(), burst.end());
+    }
     // A third of the way a program that renders late, two thirds a hung one: its text is not a link
     // anybody can expect, but nothing after it may be lost.
     copies.insert(copies.begin() + static_cast<long>(copies.size() / 3), Copy{L"https://slow.example/", 0, true, 3000});
@@ -171,7 +183,9 @@ int wmain(int argc, wchar_t** argv) {
         DWORD_PTR answer = 0;
         if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer)) ++unanswered;
         const auto copied = Clock::now();
-        if (copy.privateFormat) {
+        if (copy.apartMs) {
+            Wait(copy.apartMs, [] { return false; }); // counted at the end
+        } else if (copy.privateFormat) {
             Wait(600, [] { return false; }); // left alone at two ticks at least
         } else if (copy.renderMs == INFINITE) {
             Wait(300, [] { return false; });
@@ -217,8 +231,9 @@ int wmain(int argc, wchar_t** argv) {
     GetExitCodeProcess(program.hProcess, &exitCode);
     const bool running = exitCode == STILL_ACTIVE;
     std::sort(latencies.begin(), latencies.end());
-    std::printf("copies: %zu (%d links, %zu others) in %.1f minutes, %d could not be put\n", copies.size(), links,
-                copies.size() - static_cast<size_t>(links), minutes, failedPuts);
+    const auto allLinks = std::count_if(copies.begin(), copies.end(), [](const Copy& copy) { return copy.isLink; });
+    std::printf("copies: %zu (%zu links, %zu others) in %.1f minutes, %d could not be put\n", copies.size(),
+                static_cast<size_t>(allLinks), copies.size() - static_cast<size_t>(allLinks), minutes, failedPuts);
     std::printf("links lost: %d, links stored twice: %d, private lines stored: %d, other texts stored: %d\n", lost,
                 twice, privateLines, others);
     if (!latencies.empty())
