@@ -131,7 +131,10 @@ DWORD WINAPI ClipboardReaders::Shared::Read(void* param) {
             if (shared->closed) return 0;
             shared->asked = false;
             const DWORD sequence = GetClipboardSequenceNumber();
-            if (shared->leftAlone == sequence) continue;
+            if (shared->leftAlone == sequence) {
+                WakeAllConditionVariable(&shared->changed); // nothing is asked for any more
+                continue;
+            }
             shared->running.push_back({self, sequence, GetTickCount64()});
         }
         Handover handover(*shared);
