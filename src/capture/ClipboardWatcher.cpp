@@ -144,7 +144,7 @@ void ReadUnexaminedText(ClipboardReaders::Handover& handover) noexcept {
 } // namespace
 
 void frmMain::StartCapture() {
-    if (readers_ || g_markerFormat == 0) return; // without a marker nothing can be read once
+    if (readers_ || g_markerFormat == 0) return; // unregistered: nothing could mark what it reads
     readers_ = std::make_unique<ClipboardReaders>(Handle(), kClipboardReadMessage, ReadUnexaminedText,
                                                   IsUnexaminedText);
     readers_->Listen(); // without the notices the ticks still look, four times a second
@@ -192,7 +192,14 @@ void frmMain::CollectLinks(std::vector<std::wstring> texts) {
         });
     }
     if (links.empty()) return;
+    // The list on disk first, in the window after: under Wine, appending to a visible list took
+    // several times as long as the save. A write refused now is tried again by the save below.
+    bool saved = false;
+    Step([&] {
+        const std::wstring list = txtURLs.Text() + links;
+        saved = WriteURLs(&list);
+    });
     Step([&] { asTextBoxAddText(txtURLs.Handle(), links); });
-    Step([&] { SaveURLs(true); });
+    if (!saved) Step([&] { SaveURLs(true); });
     Step([&] { Sound(pcSpeakerBeep_); });
 }

@@ -69,13 +69,13 @@ void RecreateDataFolder() {
 }
 } // namespace
 
-bool frmMain::WriteURLs() {
+bool frmMain::WriteURLs(const std::wstring* list) {
     Err().Clear();
     listUnsaved_ = !Step([&] {
         const std::wstring path = URLsFilePath();
         RecreateDataFolder();
         KeepListFileAside(path);
-        TheTextFileIO().Write(path, txtURLs.Text());
+        TheTextFileIO().Write(path, list ? *list : txtURLs.Text());
     });
     return !listUnsaved_;
 }

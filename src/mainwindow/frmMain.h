@@ -91,8 +91,8 @@ class frmMain : public Form, private IWyndrelCallback {
     void TakeClipboardReads();
     // The rest of a capture once texts are read: test, append, save, beep.
     void CollectLinks(std::vector<std::wstring> texts);
-    // One write of the list, nothing shown; false when it was refused.
-    bool WriteURLs();
+    // One write of the list (the window's when none is given), nothing shown; false when it was refused.
+    bool WriteURLs(const std::wstring* list = nullptr);
     void RetryRefusedSave();
     std::wstring URLsFilePath() const;
     void KeepListFileAside(const std::wstring& path);
