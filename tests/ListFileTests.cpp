@@ -237,11 +237,20 @@ namespace {
 // Another program's answered close request, from a thread of its own; its answer.
 struct CloseNowRequest {
     HWND window;
+    DWORD deadline = 0;
     DWORD_PTR answer = 99;
     static DWORD WINAPI Send(void* param) {
         auto* self = static_cast<CloseNowRequest*>(param);
-        SendMessageTimeoutW(self->window, Form::CloseNowMessage(), 0, 0, SMTO_NORMAL, 5000, &self->answer);
+        SendMessageTimeoutW(self->window, Form::CloseNowMessage(), self->deadline, 0, SMTO_NORMAL, 5000,
+                            &self->answer);
         return 0;
+    }
+    // Sent from a thread of its own while this one pumps messages.
+    DWORD_PTR AnswerWhilePumping() {
+        HANDLE sender = CreateThread(nullptr, 0, Send, this, 0, nullptr);
+        EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(sender, 0) == WAIT_OBJECT_0; }, 5000));
+        CloseHandle(sender);
+        return answer;
     }
 };
 } // namespace
@@ -265,20 +274,21 @@ TEST_F(MainWindowTest, AnAnsweredCloseClosesAtOnceOrIsRefusedAndForgotten) {
         WriteBytes(folder.File(L"file"), "");
         SetDataFolder(folder.File(L"file\\sub"));
         CloseNowRequest unsaved{form->Handle()};
-        HANDLE sender = CreateThread(nullptr, 0, CloseNowRequest::Send, &unsaved, 0, nullptr);
-        EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(sender, 0) == WAIT_OBJECT_0; }, 5000));
-        CloseHandle(sender);
+        EXPECT_EQ(2u, unsaved.AnswerWhilePumping());
         SetDataFolder(folder.Path());
-        EXPECT_EQ(2u, unsaved.answer);
         PumpFor(500);
         EXPECT_TRUE(form->IsLoaded());
         EXPECT_TRUE(boxes.Seen().empty());
     }
-    CloseNowRequest accepted{form->Handle()};
-    HANDLE sender = CreateThread(nullptr, 0, CloseNowRequest::Send, &accepted, 0, nullptr);
-    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(sender, 0) == WAIT_OBJECT_0; }, 5000));
-    CloseHandle(sender);
-    EXPECT_EQ(1u, accepted.answer);
+    // Read after its sender's deadline (a loaded machine): the sender has given up.
+    CloseNowRequest late{form->Handle(), GetTickCount() - 1};
+    EXPECT_EQ(2u, late.AnswerWhilePumping());
+    EXPECT_TRUE(form->IsLoaded());
+    PutClipboardText(L"https://after-a-late-request.example/"); // and it still collects
+    Capture(*form);
+    EXPECT_NE(std::wstring::npos, form->txtURLs.Text().find(L"after-a-late-request"));
+    CloseNowRequest accepted{form->Handle(), GetTickCount() + 5000};
+    EXPECT_EQ(1u, accepted.AnswerWhilePumping());
     EXPECT_FALSE(form->IsLoaded());
 }
 

@@ -70,6 +70,11 @@ bool frmMain::Form_PrepareCloseNow() {
     return listSavedForClose_;
 }
 
+void frmMain::Form_CloseNowCancelled() {
+    listSavedForClose_ = false;
+    StartCapture();
+}
+
 void frmMain::Form_EndSession() {
     // A dialog of ours is open: the list and the settings are kept, the window stays as it is.
     // Nothing is read any more: the process may end at any moment from here on.

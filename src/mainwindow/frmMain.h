@@ -76,6 +76,7 @@ class frmMain : public Form, private IWyndrelCallback {
     void Form_DpiChanged() override;
     void Form_EndSession() override;
     bool Form_PrepareCloseNow() override;
+    void Form_CloseNowCancelled() override;
     void Form_AppMessage(UINT message) override;
 
   private:

@@ -290,6 +290,12 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const bool insideLoop = modalLoops_ > 0;
     if (message == CloseNowMessage() && message != 0) {
         if (insideLoop || unloading_ || !Form_PrepareCloseNow()) return 2;
+        if (wParam != 0 && static_cast<LONG>(GetTickCount() - static_cast<DWORD>(wParam)) >= 0) {
+            // Read or prepared too late (a loaded machine): the sender has told its user that
+            // nothing was changed.
+            Form_CloseNowCancelled();
+            return 2;
+        }
         ReplyMessage(1); // the sender waits for the process to end, not for this handler
         Unload();
         return 1;

@@ -126,7 +126,9 @@ class Form {
     static void SetStartShowCommand(int showCommand) { startShowCommand_ = showCommand; }
     // Asks for a close that is answered at once (the set-up sends it): 1 when the form closes now,
     // 2 while a prompt or dialog is open, and then nothing is remembered for later. (0 is the
-    // answer of a version that does not know the message.)
+    // answer of a version that does not know the message.) wParam, when not 0, is the tick count
+    // (GetTickCount) by which the sender wants its answer: a close not prepared by then is refused,
+    // since a sender that gave up has told its user that nothing was changed.
     static UINT CloseNowMessage();
     // The program ends when its last form is gone (set by the entry procedure, not by tests).
     static void SetQuitWhenLastFormCloses(bool quit) { quitWhenLastFormCloses_ = quit; }
@@ -151,6 +153,8 @@ class Form {
     // close must keep, so that its unload needs none; false refuses the close (2), as when a
     // prompt is open.
     virtual bool Form_PrepareCloseNow() { return true; }
+    // The sender of that close gave up before it was prepared: the form goes on as before.
+    virtual void Form_CloseNowCancelled() {}
     // A message from WM_APP on, which the form's own code posted to its window.
     virtual void Form_AppMessage(UINT message) { (void)message; }
 
