@@ -1,11 +1,14 @@
 ; The set-up for Windows users: per user, no elevation. Installs Quenlit.exe and Help.txt, a Start
 ; menu shortcut and the Apps & Features entry, and optionally starts Quenlit at sign-in, minimized.
-; One installation at a time: installing into another folder removes the one before.
+; One installation at a time: installing into another folder removes the one before. Every file is
+; written under a temporary name first and put in place by renames once all are written: a failure
+; on the way leaves the installation before as it was.
 ; Built by setup/build.sh, which passes ARCH (x64 or x86), VERSION, EXE, HELP, ICON and OUTFILE: one
 ; script for both set-ups, which share one installation (folder, shortcuts, Apps & Features entry).
 ; Switches: /S (silent), /AUTOSTART=0|1, /D=<folder>; Uninstall.exe /S [/REMOVEDATA=1].
 ; Exit codes: 0 done; 2 Quenlit could not be closed, and nothing was changed; 3 a file could not be
-; written, and the installation before is left as it was.
+; written or replaced, and the installation before is left as it was (removal: a file could not be
+; removed, and Quenlit stays registered).
 Unicode true
 !if "${ARCH}" == "x86"
   Target x86-unicode
@@ -35,12 +38,20 @@ ManifestDPIAware true
 ; The program's main window: its class and caption.
 !define WINDOW_CLASS "QuenlitForm"
 !define WINDOW_TITLE "Quenlit"
-; How long a running Quenlit may take to save its list and end, in milliseconds.
+; In milliseconds: how long the answer to the close request is waited for; how long a running
+; Quenlit may take to save its list and end; how long a box it shows on the way out (an earlier
+; version's save prompt) is waited for.
+!define ANSWER_WAIT 5000
 !define CLOSE_WAIT 15000
+!define BOX_WAIT 120000
 ; Asks Quenlit to close now: it answers 1 (closing) or 2 (a prompt or dialog is open; nothing is
-; remembered). Version 1.0.0 does not know it and answers 0.
+; remembered). wParam: the tick count by which the answer must come, a second before the set-up
+; stops waiting; a close not prepared by then is refused. Version 1.0.0 does not know it and answers 0.
 !define CLOSE_NOW_MESSAGE "{3F0C9A6E-52D1-4B7E-9C2A-7E15D4B8A0F3} close now"
 !define ERROR_ACCESS_DENIED 5
+; The staged files of the new installation, and the old ones put aside while they are switched.
+!define NEW ".new"
+!define OLD ".old"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -67,6 +78,8 @@ Var AutoStartBox
 Var ClosedRunning    ; 1: a running Quenlit was closed, and is started again at the end
 Var RanMinimized     ; not 0: it ran minimized, and starts again so
 Var Earlier          ; the folder of the installation before, if any
+Var MadeFolder       ; 1: the set-up made the folder, and removes it again if it fails
+Var Failed           ; the file that could not be written or replaced
 Var CleanUp          ; uninstall: the batch that removes Uninstall.exe once it has ended
 Var RemoveData       ; uninstall: 1 removes the list and the settings too
 Var RemoveDataBox
@@ -85,6 +98,36 @@ UninstPage custom un.DataPage un.DataPageLeave
 ; dialog of its is open, or it did not end in time), 5 when it runs as administrator and this
 ; set-up may not ask it.
 !macro CLOSE_RUNNING un
+; The identity of a file or folder, whatever spelling its path has (a link, a short name, a subst
+; drive): its volume's serial number and its file index; "" when it cannot be opened.
+; The path on the stack, its identity back on the stack.
+Function ${un}Identity
+  Exch $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  ; No access asked for, all sharing, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS (folders open too).
+  System::Call "kernel32::CreateFileW(w r0, i 0, i 7, p 0, i 3, i 0x02000000, p 0) p .r1"
+  StrCpy $0 ""
+  ${If} $1 P<> -1
+    System::Alloc 52 ; BY_HANDLE_FILE_INFORMATION
+    Pop $2
+    System::Call "kernel32::GetFileInformationByHandle(p r1, p r2) i .r3"
+    ${If} $3 != 0
+      System::Call "*$2(i, i, i, i, i, i, i, i .r0, i, i, i, i .r3, i .r4)"
+      StrCpy $0 "$0:$3:$4"
+    ${EndIf}
+    System::Free $2
+    System::Call "kernel32::CloseHandle(p r1)"
+  ${EndIf}
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
 Function ${un}CloseRunning
   Push $1
   Push $2
@@ -96,13 +139,20 @@ Function ${un}CloseRunning
   ${If} $1 != 0
     System::Call "user32::GetWindowThreadProcessId(p r1, *i .r2)"
 !if "${un}" == "un."
-    ; Only a Quenlit of this folder: a copy of the uninstaller elsewhere leaves the installed one alone.
+    ; Only a Quenlit of this folder, by whatever spelling it was started: a copy of the uninstaller
+    ; elsewhere leaves the installed one alone. One whose file cannot be told is asked.
     System::Call "kernel32::OpenProcess(i 0x1000, i 0, i r2) p .r3" ; PROCESS_QUERY_LIMITED_INFORMATION
     StrCpy $4 ""
     System::Call "kernel32::QueryFullProcessImageNameW(p r3, i 0, w .r4, *i ${NSIS_MAX_STRLEN})"
     System::Call "kernel32::CloseHandle(p r3)"
+    Push $4
+    Call un.Identity
+    Push "$INSTDIR\Quenlit.exe"
+    Call un.Identity
+    Pop $5
+    Pop $4
     ${If} $4 != ""
-    ${AndIf} $4 != "$INSTDIR\Quenlit.exe"
+    ${AndIf} $4 != $5
       StrCpy $1 0
     ${EndIf}
   ${EndIf}
@@ -110,7 +160,10 @@ Function ${un}CloseRunning
 !endif
     System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r2) p .r2" ; SYNCHRONIZE
     System::Call "user32::RegisterWindowMessageW(w '${CLOSE_NOW_MESSAGE}') i .r3"
-    System::Call "user32::SendMessageTimeoutW(p r1, i r3, p 0, p 0, i 2, i 5000, *p 0 r4) p .r3 ?e" ; SMTO_ABORTIFHUNG
+    System::Call "kernel32::GetTickCount() i .r4"
+    IntOp $4 $4 + ${ANSWER_WAIT}
+    IntOp $4 $4 - 1000
+    System::Call "user32::SendMessageTimeoutW(p r1, i r3, p r4, p 0, i 2, i ${ANSWER_WAIT}, *p 0 r4) p .r3 ?e" ; SMTO_ABORTIFHUNG
     Pop $5
     ${If} $3 P= 0
       ${If} $5 == ${ERROR_ACCESS_DENIED}
@@ -134,19 +187,24 @@ Function ${un}CloseRunning
         ${EndIf}
       ${EndIf}
       ${If} $0 == 1
-        ; While a box it shows on the way out is open, the close is pending: wait for its answer.
-        StrCpy $5 0
+        ; While a box it shows on the way out is open, the close is pending: wait for its answer, but
+        ; not for ever (nobody may be there to answer an earlier version's save prompt).
+        System::Call "kernel32::GetTickCount() i .r5"
         ${Do}
           System::Call "kernel32::WaitForSingleObject(p r2, i 500) i .r4"
           ${If} $4 == 0
             ${Break}
           ${EndIf}
-          IntOp $5 $5 + 500
-          ${If} $5 >= ${CLOSE_WAIT}
+          System::Call "kernel32::GetTickCount() i .r4"
+          IntOp $4 $4 - $5
+          ${If} $4 >= ${CLOSE_WAIT}
             System::Call "user32::IsWindow(p r1) i .r3"
-            System::Call "user32::IsWindowEnabled(p r1) i .r4"
+            ${If} $3 != 0
+              System::Call "user32::IsWindowEnabled(p r1) i .r3"
+              IntOp $3 $3 ! ; 1: disabled, a box of its is open
+            ${EndIf}
             ${If} $3 == 0
-            ${OrIf} $4 != 0
+            ${OrIf} $4 >= ${BOX_WAIT}
               StrCpy $0 0
               ${Break}
             ${EndIf}
@@ -256,13 +314,14 @@ Function RestartProgram
   ${EndIf}
 FunctionEnd
 
-; A file could not be written: what was written into a new folder goes again, the installation
-; before stays as it was, registered, and runs again if it ran.
+; A file could not be written or put in place: what was staged goes again, the installation before
+; stays as it was, registered, and runs again if it ran. $Failed names the file.
 Function WriteFailed
-  ${If} $Earlier != $INSTDIR
-    Delete "$INSTDIR\Quenlit.exe"
-    Delete "$INSTDIR\Help.txt"
-    Delete "$INSTDIR\Uninstall.exe"
+  Delete "$INSTDIR\Quenlit.exe${NEW}"
+  Delete "$INSTDIR\Help.txt${NEW}"
+  Delete "$INSTDIR\Uninstall.exe${NEW}"
+  ${If} $MadeFolder == 1
+    SetOutPath "$TEMP" ; a folder cannot be removed while the set-up works in it
     RMDir "$INSTDIR"
   ${EndIf}
   ${If} $ClosedRunning == 1
@@ -270,9 +329,67 @@ Function WriteFailed
     StrCpy $0 $Earlier
     Call RestartProgram
   ${EndIf}
-  MessageBox MB_OK|MB_ICONSTOP "Quenlit could not be written to $INSTDIR.$\r$\n$\r$\nChoose another folder, or free that one, and run the set-up again. Nothing has been changed." /SD IDOK
+  MessageBox MB_OK|MB_ICONSTOP "$Failed could not be written or replaced. Another program may have it open, or the disk may be full.$\r$\n$\r$\nClose that program or free some space, or choose another folder, and run the set-up again. Nothing has been changed." /SD IDOK
   SetErrorLevel 3
   Quit
+FunctionEnd
+
+; A write that fails part-way (a full disk) aborts the set-up: nothing is in place yet.
+Function .onInstFailed
+  Call WriteFailed
+FunctionEnd
+
+; One step of the switch: renames a file of the folder, if there is one ($0 counts the steps; a
+; failure leaves in it the step that failed).
+!macro SWITCH_STEP name from to
+  IntOp $0 $0 + 1
+  ${If} $Failed == ""
+    ClearErrors
+    ${If} ${FileExists} "$INSTDIR\${name}${from}\*.*"
+      SetErrors ; a folder of its name stands in the way
+    ${ElseIf} ${FileExists} "$INSTDIR\${name}${from}"
+      Rename "$INSTDIR\${name}${from}" "$INSTDIR\${name}${to}"
+    ${EndIf}
+    ${If} ${Errors}
+      StrCpy $Failed "$INSTDIR\${name}"
+      StrCpy $1 $0
+    ${EndIf}
+  ${EndIf}
+!macroend
+!macro UNDO_STEP name from to
+  ${If} $0 < $1
+  ${AndIf} ${FileExists} "$INSTDIR\${name}${to}"
+    Rename "$INSTDIR\${name}${to}" "$INSTDIR\${name}${from}"
+  ${EndIf}
+  IntOp $0 $0 - 1
+!macroend
+
+; Puts the staged files in place by renames: the old ones aside, the new ones under their names,
+; then the old ones go. A rename that fails (a file held open) undoes those before it, and
+; $Failed names the file.
+Function Switch
+  Delete "$INSTDIR\Quenlit.exe${OLD}"
+  Delete "$INSTDIR\Help.txt${OLD}"
+  Delete "$INSTDIR\Uninstall.exe${OLD}"
+  StrCpy $0 0
+  !insertmacro SWITCH_STEP Quenlit.exe "" ${OLD}
+  !insertmacro SWITCH_STEP Help.txt "" ${OLD}
+  !insertmacro SWITCH_STEP Uninstall.exe "" ${OLD}
+  !insertmacro SWITCH_STEP Quenlit.exe ${NEW} ""
+  !insertmacro SWITCH_STEP Help.txt ${NEW} ""
+  !insertmacro SWITCH_STEP Uninstall.exe ${NEW} ""
+  ${If} $Failed != ""
+    !insertmacro UNDO_STEP Uninstall.exe ${NEW} ""
+    !insertmacro UNDO_STEP Help.txt ${NEW} ""
+    !insertmacro UNDO_STEP Quenlit.exe ${NEW} ""
+    !insertmacro UNDO_STEP Uninstall.exe "" ${OLD}
+    !insertmacro UNDO_STEP Help.txt "" ${OLD}
+    !insertmacro UNDO_STEP Quenlit.exe "" ${OLD}
+  ${Else}
+    Delete "$INSTDIR\Quenlit.exe${OLD}"
+    Delete "$INSTDIR\Help.txt${OLD}"
+    Delete "$INSTDIR\Uninstall.exe${OLD}"
+  ${EndIf}
 FunctionEnd
 
 Section "Quenlit"
@@ -286,18 +403,50 @@ Section "Quenlit"
   ${EndIf}
   Call CloseRunningOrQuit
 
-  ; Written first: the installation before goes only once this one is whole.
+  ; The installed folder by another spelling is the same folder: an upgrade in place, under the
+  ; name it was installed by.
   ReadRegStr $Earlier HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $Earlier != ""
+    Push $Earlier
+    Call Identity
+    Push $INSTDIR
+    Call Identity
+    Pop $1
+    Pop $0
+    ${If} $0 != ""
+    ${AndIf} $0 == $1
+      StrCpy $INSTDIR $Earlier
+    ${EndIf}
+  ${EndIf}
+
+  ; Staged first: every file under a temporary name beside its place, each write checked. The
+  ; installation before changes only once all of this one is written.
+  StrCpy $MadeFolder 0
+  ${IfNot} ${FileExists} "$INSTDIR\*.*"
+    StrCpy $MadeFolder 1
+  ${EndIf}
   SetOverwrite try
   ClearErrors
   SetOutPath "$INSTDIR"
-  File "/oname=Quenlit.exe" "${EXE}"
-  File "/oname=Help.txt" "${HELP}"
-  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  StrCpy $Failed "$INSTDIR\Quenlit.exe"
+  File "/oname=Quenlit.exe${NEW}" "${EXE}"
+  ${IfNot} ${Errors}
+    StrCpy $Failed "$INSTDIR\Help.txt"
+    File "/oname=Help.txt${NEW}" "${HELP}"
+  ${EndIf}
+  ${IfNot} ${Errors}
+    StrCpy $Failed "$INSTDIR\Uninstall.exe"
+    WriteUninstaller "$INSTDIR\Uninstall.exe${NEW}"
+  ${EndIf}
   ${If} ${Errors}
     Call WriteFailed
   ${EndIf}
   SetOverwrite on
+  StrCpy $Failed ""
+  Call Switch
+  ${If} $Failed != ""
+    Call WriteFailed
+  ${EndIf}
   ; One installation: one in another folder goes, never the list or the settings. The shortcuts,
   ; the start at sign-in and the registration are written anew below.
   ${If} $Earlier != ""
@@ -371,8 +520,19 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CloseRunningOrQuit
-  Delete "$INSTDIR\Quenlit.exe"
-  Delete "$INSTDIR\Help.txt"
+  ; A file that cannot go (another program has it open) stops the removal there: Quenlit stays
+  ; registered, with its uninstaller, so that it can be removed once the file is free.
+  StrCpy $0 "$INSTDIR\Quenlit.exe"
+  Delete $0
+  ${IfNot} ${FileExists} $0
+    StrCpy $0 "$INSTDIR\Help.txt"
+    Delete $0
+  ${EndIf}
+  ${If} ${FileExists} $0
+    MessageBox MB_OK|MB_ICONSTOP "$0 could not be removed. Another program may have it open.$\r$\n$\r$\nClose that program, then remove Quenlit again: it stays in Apps & Features until then." /SD IDOK
+    SetErrorLevel 3
+    Quit
+  ${EndIf}
   ; Running in place, the uninstaller cannot remove itself: a hidden batch does once it has ended,
   ; and then removes itself. It is started when the uninstaller ends (silent: after this section;
   ; in the wizard: once its last page is closed), and tries once a second for a minute at most.

@@ -29,6 +29,8 @@ app_paths_key='HKCU\Software\Microsoft\Windows\CurrentVersion\App Paths\Quenlit.
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 settings_key='HKCU\Software\Pellomir\Quenlit'
 earlier=$(dirname "$exe")/tests/earlier_version.exe
+holder=$(dirname "$exe")/tests/file_holder.exe
+full=$WINEPREFIX/quenlit-full # a small tmpfs, drive Q:
 case $(file -b "$exe") in PE32+*) build=64-bit other=32-bit ;; *) build=32-bit other=64-bit ;; esac
 version=$(sed -n 's/^project(Quenlit VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 failures=0 passes=0
@@ -74,6 +76,10 @@ run_at_sign_in() { wine start /min /unix "$folder/Quenlit.exe" >/dev/null 2>&1; 
 about_box() { xdotool search --name '^About Quenlit$' 2>/dev/null | head -1; }
 registered_in() { has_value "$uninstall_key" InstallLocation "$(basename "$1")"; }
 changed_nothing() { cmp -s "$out/before.exe" "$folder/Quenlit.exe" && no_start_at_sign_in; }
+only_installed_files() { [ "$(ls "$folder" | tr '\n' ' ')" = "Help.txt Quenlit.exe Uninstall.exe " ]; }
+hold() { wine "$holder" "$(windows_path "$1")" >"$out/held.txt" 2>&1 & wait_for 'grep -q held "$out/held.txt"' 200; }
+drive_q() { mkdir -p "$full" && mount -t tmpfs -o size=1m quenlit-setup "$full" && ln -sfn "$full" "$WINEPREFIX/dosdevices/q:"; }
+fill_q() { dd if=/dev/zero of="$full/filler" bs=4k 2>/dev/null; truncate -s -64k "$full/filler"; } # a write fails part-way
 
 # What the files take, in KiB, within a few KiB of what Apps & Features says.
 estimated_size_fits() {
@@ -147,7 +153,7 @@ the upgraded program collects links | copy "https://setup.example/after-upgrade"
 the About box opens | wait_for '[ -n "$(about_box)" ]'
 a set-up that cannot close the program ends with exit code 2, changing nothing | wine "$out/other-setup.exe" /S /AUTOSTART=1 >/dev/null 2>&1; [ $? -eq 2 ] && changed_nothing
 a removal that cannot close it ends with exit code 2, removing nothing | remove_quietly "$folder"; [ $? -eq 2 ] && test -f "$folder/Uninstall.exe"
-- | press "$(about_box)" Return; sleep $((3 * slow))
+- | press "$(about_box)" Return; wait_for '[ -z "$(about_box)" ]'; sleep $((3 * slow))
 once the box is closed, Quenlit still runs, and nothing was changed later | running && changed_nothing
 # Its list cannot be saved: it refuses the close, which would need an answer nobody gives.
 - | chmod a-w "$list"; wine "$out/other-setup.exe" /S /AUTOSTART=1 >/dev/null 2>&1; rc=$?; chmod u+w "$list"
@@ -160,12 +166,29 @@ an earlier version runs, a box of its open | wait_for 'xdotool search --name "^E
 the set-up gives up with exit code 2 | wine "$out/other-setup.exe" /S /AUTOSTART=0 >/dev/null 2>&1; [ $? -eq 2 ]
 - | press "$(xdotool search --name '^Earlier Quenlit$' | head -1)" Return; sleep $((2 * slow))
 once its box is closed, the earlier version still runs, and nothing was changed | test -n "$(main_window)" && changed_nothing
+# Its close asks first (its save prompt), and nobody answers: a silent set-up does not wait for ever.
+- | end_own 'earlier_version\.exe'; stopped; wine "$earlier" prompt >/dev/null 2>&1 & started
+a silent set-up whose close meets its prompt gives up with exit code 2, changing nothing | timeout 600 wine "$out/other-setup.exe" /S /AUTOSTART=1 >/dev/null 2>&1; [ $? -eq 2 ] && changed_nothing
+- | press "$(xdotool search --name '^Earlier Quenlit$' | head -1)" Return; stopped; wine "$earlier" >/dev/null 2>&1 & started
 without a box it is closed the plain way, and this version runs instead | install; test -z "$(own_processes 'earlier_version\.exe')" && started
 # A file that cannot be written (a folder of its name stands in the way): nothing is lost.
 - | end_own 'earlier_version\.exe'; start_shown; mkdir -p "$tools/Blocked/Quenlit.exe"
 a set-up that cannot write its program ends with exit code 3 | install "/D=$(windows_path "$tools/Blocked")"; [ $? -eq 3 ]
 the installation before stays in place and registered | cmp -s "$out/before.exe" "$folder/Quenlit.exe" && registered_in "$folder"
-the new folder holds nothing of it, and what ran runs again | test ! -e "$tools/Blocked/Uninstall.exe" -a ! -e "$tools/Blocked/Help.txt" && started
+the new folder holds nothing of it, and what ran runs again | [ "$(ls "$tools/Blocked")" = Quenlit.exe ] && started
+# The installed folder by another spelling (a link; on Windows also a junction, a short name, a
+# subst drive) is the same folder: an upgrade in place.
+- | rm -rf "$tools/Blocked"; ln -sfn "$folder" "$tools/Spelled"; install "/D=$(windows_path "$tools/Spelled")"; rc=$?
+an upgrade through another spelling of its folder keeps it whole and registered by its name | [ $rc -eq 0 ] && cmp -s "$exe" "$folder/Quenlit.exe" && only_installed_files && registered_in "$folder" && started
+# A file of it held open by another program (an editor, a virus scanner).
+- | hold "$folder/Help.txt"
+an upgrade while its help is held open ends with exit code 3, changing nothing, and Quenlit runs again | wine "$out/other-setup.exe" /S /AUTOSTART=1 >/dev/null 2>&1; [ $? -eq 3 ] && changed_nothing && only_installed_files && started
+a removal while it is held ends with exit code 3, and Quenlit stays registered, with its uninstaller | remove_quietly "$folder"; [ $? -eq 3 ] && registered_in "$folder" && test -f "$folder/Uninstall.exe" -a -f "$folder/Help.txt"
+# A full disk: drive Q:, a small tmpfs, in place and on a move.
+- | end_own 'file_holder\.exe'; install; start_shown; drive_q && install '/D=Q:\Quenlit' && folder=$full/Quenlit && started && fill_q
+an upgrade on a full disk ends with exit code 3, changing nothing, and Quenlit runs again | wine "$out/other-setup.exe" /S /AUTOSTART=1 >/dev/null 2>&1; [ $? -eq 3 ] && changed_nothing && only_installed_files && started
+- | rm "$full/filler"; folder=$home_folder; install "/D=$(windows_path "$folder")" && started && fill_q
+a move onto a full drive ends with exit code 3, leaving nothing there; the installation before stays and runs again | install '/D=Q:\Quenlit'; [ $? -eq 3 ] && test ! -e "$full/Quenlit" && changed_nothing && registered_in "$folder" && started
 # Installed again into another folder: the one installation moves there.
 - | rm -rf "$tools/Blocked"; install /AUTOSTART=1 "/D=$(windows_path "$tools/QuenlitHere")"
 an install into another folder puts the program there, and removes the one before | test -f "$tools/QuenlitHere/Uninstall.exe" -a ! -e "$folder"
@@ -181,7 +204,9 @@ and its running program | running
 - | wine reg add "$uninstall_key" /v DisplayName /d "Quenlit ($other)" /f >/dev/null 2>&1; install
 over the other build this one is installed, under one entry naming it | cmp -s "$exe" "$folder/Quenlit.exe" && has_value "$uninstall_key" DisplayName "Quenlit ($build)"
 # Removal as a package manager runs it: done when it returns, keeping the list and the settings.
+- | ln -sfn "$folder" "$tools/Spelled"; wine "$(windows_path "$tools/Spelled")\\Quenlit.exe" >/dev/null 2>&1 & started
 the QuietUninstallString ends with exit code 0 | remove_quietly "$folder"
+having closed the program first, though it was started by another spelling of its folder | stopped
 having removed the program when it returns | test ! -e "$folder/Quenlit.exe" -a ! -e "$folder/Help.txt"
 and the Apps & Features entry, the shortcut, App Paths and the start at sign-in | no_key "$uninstall_key" && test ! -e "$shortcut" && no_key "$app_paths_key" && no_start_at_sign_in
 the uninstaller and the folder go a moment later | wait_for '[ ! -e "$folder" ]' 100
@@ -201,7 +226,8 @@ STEPS
 )
 
 "$root/setup/build.sh" "$exe" "$version" 315532800 "$setup" || { echo "FAILED: the set-up cannot be built"; exit 1; }
-trap 'end_own "$program"; end_own "earlier_version\.exe"; rm -rf "$tools"' EXIT
+trap 'end_own "$program"; end_own "earlier_version\.exe"; end_own "file_holder\.exe"; rm -rf "$tools"
+  rm -f "$WINEPREFIX/dosdevices/q:"; ! mountpoint -q "$full" || umount "$full"' EXIT
 echo "the $build set-up"
 while IFS= read -r row; do
   [[ -z $row || $row == \#* ]] && continue
