@@ -339,8 +339,8 @@ Function .onInstFailed
   Call WriteFailed
 FunctionEnd
 
-; One step of the switch: renames a file of the folder, if there is one ($0 counts the steps; a
-; failure leaves in it the step that failed).
+; One step of the switch: renames a file of the folder, if there is one. $0 counts the steps, $1
+; keeps the one that failed.
 !macro SWITCH_STEP name from to
   IntOp $0 $0 + 1
   ${If} $Failed == ""

@@ -8,25 +8,21 @@
 namespace {
 bool g_boxOpen = false, g_closeLater = false, g_promptAtClose = false;
 
-void ShowBox(HWND window, const wchar_t* text) {
-    g_boxOpen = true;
-    MessageBoxW(window, text, L"Earlier Quenlit", MB_OK);
-    g_boxOpen = false;
-}
-
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_APP:
-        ShowBox(window, L"A box of an earlier Quenlit.");
+        g_boxOpen = true;
+        MessageBoxW(window, L"A box of an earlier Quenlit.", L"Earlier Quenlit", MB_OK);
+        g_boxOpen = false;
         if (g_closeLater) DestroyWindow(window);
         return 0;
     case WM_CLOSE:
         if (g_boxOpen) {
             g_closeLater = true;
-            return 0;
+        } else {
+            if (g_promptAtClose) MessageBoxW(window, L"Save the list before closing?", L"Earlier Quenlit", MB_OK);
+            DestroyWindow(window);
         }
-        if (g_promptAtClose) ShowBox(window, L"Save the list before closing?");
-        DestroyWindow(window);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
