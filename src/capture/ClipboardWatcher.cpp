@@ -27,10 +27,8 @@ char g_markerText[64] = {};
 ClipboardLock::OpenFunction g_openClipboard = OpenClipboard;
 // Windows counts a window that has handled no message for this long as not responding.
 constexpr UINT kOwnerAnswerMs = 5000;
-// Tries to open the clipboard while another program holds it, a millisecond apart: well beyond
-// the hold of a clipboard history after a change (100 ms), which a read begun a few milliseconds
-// after the copy must outlast, or the next copy replaces the content first.
-constexpr int kOpenAttempts = 300;
+// Tries to open the clipboard while another program holds it, a millisecond apart.
+constexpr int kOpenAttempts = 100;
 } // namespace
 
 void SetOpenClipboardForTesting(BOOL(WINAPI* open)(HWND)) {
