@@ -10,7 +10,5 @@ int wmain(int argc, wchar_t** argv) {
     if (file == INVALID_HANDLE_VALUE) return 1;
     std::puts("held");
     std::fflush(stdout);
-    Sleep(INFINITE);
-    CloseHandle(file);
-    return 0;
+    for (;;) Sleep(INFINITE); // the handle goes with the process
 }
